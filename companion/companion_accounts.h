@@ -1,0 +1,81 @@
+// The mail client's data: its registry value, its account folders, the
+// account settings and the list of ids it has already received.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "settings/settings_file.h"
+
+namespace zepho {
+
+inline constexpr char kCompanionRegistryKey[] = "Software\\MOREX\\Corvel";
+inline constexpr char kCompanionMailboxValue[] = "MailboxPath";
+inline constexpr int kMaxAccounts = 99;
+
+// What the core needs of the registry and the file system.
+class MailboxStore {
+ public:
+  virtual ~MailboxStore() = default;
+
+  struct MailboxPath {
+    enum class Kind { Absent, Text, NotText } kind = Kind::Absent;
+    std::string text;
+  };
+  // HKCU\Software\MOREX\Corvel, value MailboxPath (the key is created when missing).
+  virtual MailboxPath ReadMailboxPath() = 0;
+
+  struct FolderEntry {
+    std::string name;
+    bool directory = false;
+    bool hidden = false;
+    bool system = false;
+  };
+  // The platform's file search for `pattern`; `visit` returns false to stop.
+  virtual void FindFiles(const std::string& pattern,
+                         const std::function<bool(const FolderEntry&)>& visit) = 0;
+
+  // A profile-string read of an INI file (Account.ini).
+  virtual std::string ReadIniString(const std::string& path, const std::string& section,
+                                    const std::string& key, const std::string& def) = 0;
+
+  // The whole content of a file, or nullopt when it cannot be opened.
+  virtual std::optional<std::string> ReadFile(const std::string& path) = 0;
+};
+
+struct ReceivedIdList {
+  std::vector<std::string> lines;
+  // Every line followed by CR LF: the text that ids are searched in.
+  std::string WholeText() const;
+};
+
+struct AccountRow {
+  std::string title;
+  std::string folder;
+};
+using AccountTable = std::vector<AccountRow>;  // at most kMaxAccounts rows
+
+// Lines end at CR, LF or CR LF; the content ends at the first NUL; a final line
+// break adds no entry; an empty line inside is an empty entry.
+std::vector<std::string> SplitUidlLines(std::string_view bytes);
+
+// Refills `list` from the chosen account's Uidl file and returns 1, or returns 0
+// when no list applies (then the caller drops its list).
+int LoadReceivedIdList(MailboxStore& store, const Settings& s, std::optional<ReceivedIdList>& list);
+
+// Lists the account folders; with exactly one, it becomes the chosen account.
+void EnumerateAccounts(MailboxStore& store, AccountTable& table, Settings& s);
+
+struct AccountSettings {
+  std::string server;
+  std::string port;  // decimal text
+  std::string account;
+};
+AccountSettings LoadAccountSettings(MailboxStore& store, const AccountRow& row,
+                                    std::int32_t current_port);
+
+}  // namespace zepho

@@ -1,0 +1,45 @@
+// Which messages on the server are new to the mail client, and which of them
+// the user asked to be told about (the check-address list).
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "settings/settings_file.h"
+
+namespace zepho {
+
+inline constexpr char kDummyUid[] = "dmy data strings";
+
+struct CheckEntry {
+  std::string header;
+  std::string address;
+};
+using CheckList = std::array<CheckEntry, kMaxCheckAddresses>;
+
+// Entry i of the file goes to slot i-1; entries past the 20th have no slot.
+CheckList LoadCheckList(Profile& ini);
+
+// The id of a positive UIDL reply: after its second space, up to the first CR.
+// A reply with fewer than two spaces gives the empty id.
+std::string ParseUid(std::string_view reply);
+
+// `received` is the whole text of the client's received-id list (each line
+// followed by CR LF), or null when the client has no list.
+bool IsNewMessage(const std::string* received, std::string_view uid);
+
+bool LineMatches(const CheckList& list, std::string_view line);
+bool HeadersMatch(const CheckList& list, std::string_view top_reply);
+
+struct WalkState {
+  std::int32_t MatchFound = 0;
+  std::int32_t NewMailCount = 0;
+  std::int32_t MessageIndex = 0;
+};
+
+void EvaluateMessage(const CheckList& list, std::int32_t not_popup, const std::string* received,
+                     std::string_view uid, std::string_view top_reply, WalkState& walk);
+
+}  // namespace zepho

@@ -1,0 +1,101 @@
+// The POP3 dialogue of one check as a pure object: connection events and
+// received bytes go in, actions come out (send this line, write this to the
+// log, (re)start or stop the reply timer, end the check, login rejected).
+// It never touches a socket, a clock or a file.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "pop3/new_mail_detection.h"
+
+namespace zepho {
+
+// The command kinds; while a reply is awaited the state equals the kind of the
+// last command sent.
+enum class SessionState : std::int32_t {
+  Greeting = 0, User = 1, Pass = 2, Stat = 3, Uidl = 4, Top = 5, Quit = 6, Apop = 7,
+};
+
+struct SessionAction {
+  enum class Kind {
+    Send,             // send `text` (a command line with its CR LF)
+    Log,              // append `text` to the log (when logging is on)
+    StartReplyTimer,  // start the time-out timer afresh (ticks to 0)
+    StopReplyTimer,   // stop the time-out timer
+    End,              // close the connection, stop the time-out timer, end the check
+    LoginRejected,    // the password was refused: tell the user, ask again
+  };
+  Kind kind;
+  std::string text;
+  bool operator==(const SessionAction&) const = default;
+};
+using SessionActions = std::vector<SessionAction>;
+
+struct SessionConfig {
+  std::string account;
+  std::string password;
+  std::int32_t apop = 0;       // 1 = APOP, anything else USER/PASS
+  std::int32_t not_popup = 0;  // the NotPopup setting
+  // The client's received ids as one text (each line and CR LF), or null when
+  // the client has no list; must outlive the dialogue.
+  const std::string* received = nullptr;
+  // Reads the check-address list when STAT reports messages.
+  std::function<CheckList()> load_check_list;
+};
+
+// Bounds of what the dialogue accepts from the server and builds itself.
+inline constexpr std::size_t kMaxReplyBytes = 1 << 20;     // one reply, gathered
+inline constexpr std::size_t kMaxCommandLineBytes = 255;   // a command with its CR LF
+inline constexpr std::size_t kMaxApopInputBytes = 1023;    // timestamp + password
+
+class Pop3Session {
+ public:
+  // A new check: forget the previous dialogue and its results.
+  void Begin(SessionConfig config);
+  // The connection is made: the greeting is awaited.
+  void OnConnected();
+  // Bytes of one receive; they count up to the first NUL byte.
+  SessionActions OnReceived(std::string_view bytes);
+
+  SessionState state() const { return state_; }
+  bool finished() const { return finished_; }
+  const std::string& buffer() const { return buffer_; }
+  WalkState& walk() { return walk_; }
+  const WalkState& walk() const { return walk_; }
+  const std::string& current_uid() const { return current_uid_; }
+  const std::string& apop_digest() const { return apop_digest_; }
+
+ private:
+  // The reply handlers, one per state; each returns after queueing its actions.
+  void HandleReply(SessionActions& out);
+  void OnGreeting(SessionActions& out);
+  void OnUser(SessionActions& out);
+  void OnLoginReply(SessionActions& out);
+  void OnStat(SessionActions& out);
+  void OnUidl(SessionActions& out);
+  void OnTop(SessionActions& out);
+  void OnQuit(SessionActions& out);
+  void SendCommand(SessionState kind, SessionActions& out);
+  void NextMessage(SessionActions& out);
+  void EndQuietly(SessionActions& out);
+
+  SessionConfig config_;
+  SessionState state_ = SessionState::Greeting;
+  bool finished_ = true;
+  std::string buffer_;
+  std::string current_uid_;
+  std::string apop_digest_;
+  CheckList check_list_{};
+  WalkState walk_;
+};
+
+// The bracketed APOP timestamp of a greeting, brackets included, or "" when the
+// greeting holds none.
+std::string ApopTimestamp(std::string_view greeting);
+
+}  // namespace zepho

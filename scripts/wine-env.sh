@@ -1,0 +1,102 @@
+# Sourced by the scripts: a private Wine prefix and Japanese locale for this
+# checkout, kept in build/wine. Nothing outside the checkout is touched.
+ZEPHO_ROOT=${ZEPHO_ROOT:-$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)}
+ZEPHO_WINE_DIR=${ZEPHO_WINE_DIR:-$ZEPHO_ROOT/build/wine}
+export WINEPREFIX=${WINEPREFIX:-$ZEPHO_WINE_DIR/prefix}
+export WINEARCH=win32
+export WINEDEBUG=${WINEDEBUG:--all}
+export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+# Most users of the program run a Japanese Windows: code page 932.
+export LOCPATH=$ZEPHO_WINE_DIR/locale
+export LANG=ja_JP.UTF-8
+export LC_ALL=ja_JP.UTF-8
+
+zepho_prepare_locale() {
+  [ -d "$LOCPATH/ja_JP.UTF-8" ] && return 0
+  mkdir -p "$LOCPATH"
+  LC_ALL=C LANG=C localedef -i ja_JP -f UTF-8 "$LOCPATH/ja_JP.UTF-8" 2>/dev/null || true
+  [ -d "$LOCPATH/ja_JP.UTF-8" ]
+}
+
+# Creates the prefix once (about 15 s); later calls return at once.
+zepho_prepare_prefix() {
+  zepho_prepare_locale || { echo "wine-env: cannot build the ja_JP locale" >&2; return 1; }
+  [ -f "$WINEPREFIX/.zepho-ready" ] && return 0
+  mkdir -p "$ZEPHO_WINE_DIR"
+  (
+    exec 9>"$ZEPHO_WINE_DIR/.prefix.lock"
+    flock 9
+    [ -f "$WINEPREFIX/.zepho-ready" ] && exit 0
+    rm -rf "$WINEPREFIX"
+    wineboot -i </dev/null >/dev/null 2>&1 9>&-
+    # Japanese fonts under the names Windows programs ask for, and Wine's own
+    # fonts (without them the caption buttons draw as letters).
+    local reg=$ZEPHO_WINE_DIR/fonts.reg
+    printf '%s\r\n' 'Windows Registry Editor Version 5.00' '' \
+      '[HKEY_CURRENT_USER\Software\Wine\Fonts\Replacements]' \
+      '"ＭＳ Ｐゴシック"="IPAPGothic"' '"ＭＳ ゴシック"="IPAGothic"' \
+      '"MS UI Gothic"="IPAPGothic"' '"MS Shell Dlg"="IPAPGothic"' '"MS Shell Dlg 2"="IPAPGothic"' \
+      '"Tahoma"="IPAPGothic"' '' \
+      | iconv -f UTF-8 -t UTF-16LE | { printf '\xff\xfe'; cat; } > "$reg"
+    wine reg import "$(winepath -w "$reg" 2>/dev/null)" </dev/null >/dev/null 2>&1 9>&-
+    mkdir -p "$WINEPREFIX/drive_c/windows/Fonts"
+    cp /usr/share/wine/fonts/*.ttf "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null || true
+    ln -sf /usr/share/fonts/opentype/ipafont-gothic/*.ttf "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null || true
+    ln -sf /usr/share/fonts/truetype/fonts-japanese-gothic.ttf "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null || true
+    wineserver -w
+    touch "$WINEPREFIX/.zepho-ready"
+  )
+}
+
+# Starts a private Xvfb unless DISPLAY is already usable; sets ZEPHO_XVFB_PID.
+zepho_start_xvfb() {
+  if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then return 0; fi
+  local n
+  for n in $(seq 90 140); do
+    [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] && continue
+    Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+    ZEPHO_XVFB_PID=$!
+    export DISPLAY=":$n"
+    local i
+    for i in $(seq 1 50); do
+      xdpyinfo >/dev/null 2>&1 && return 0
+      kill -0 "$ZEPHO_XVFB_PID" 2>/dev/null || break
+      sleep 0.1
+    done
+  done
+  echo "wine-env: no Xvfb display could be started" >&2
+  return 1
+}
+
+# Is a wineserver of this prefix running?
+zepho_server_running() {
+  local p
+  for p in $(pgrep -x wineserver 2>/dev/null); do
+    tr '\0' '\n' < "/proc/$p/environ" 2>/dev/null | grep -qx "WINEPREFIX=$WINEPREFIX" && return 0
+  done
+  return 1
+}
+
+# Starts a persistent wineserver and Wine's services once, under a lock, with our
+# output pipes closed: otherwise the services inherit ctest's pipe and keep it
+# waiting for its time-out.
+zepho_start_server() {
+  (
+    exec 9>"$ZEPHO_WINE_DIR/.server.lock"
+    flock 9
+    if ! zepho_server_running; then
+      wineserver -p 9>&- </dev/null >/dev/null 2>&1
+      wine wineboot 9>&- </dev/null >/dev/null 2>&1 || true
+    fi
+  )
+}
+
+# Ends what this checkout started: its prefix's wineserver and its Xvfb.
+zepho_stop() {
+  wineserver -k >/dev/null 2>&1 || true
+  if [ -n "${ZEPHO_XVFB_PID:-}" ]; then
+    kill "$ZEPHO_XVFB_PID" 2>/dev/null || true
+    wait "$ZEPHO_XVFB_PID" 2>/dev/null || true
+    ZEPHO_XVFB_PID=
+  fi
+}

@@ -1,0 +1,30 @@
+// The port through which the settings rules reach an INI (profile) file: one
+// call per key, nothing cached. On Windows it is the platform's profile API.
+#pragma once
+
+#include <string>
+
+namespace zepho {
+
+class Profile {
+ public:
+  virtual ~Profile() = default;
+
+  // The full path of the file, as shown in error messages (code page 932).
+  virtual std::string Path() const = 0;
+
+  // The value of `key` in `section` with surrounding blanks and one pair of
+  // enclosing quotes removed, at most 1023 bytes; `def` when the file, section
+  // or key is absent. Names match regardless of letter case.
+  virtual std::string ReadString(const std::string& section, const std::string& key,
+                                 const std::string& def) = 0;
+
+  // Writes (creating file, section and key as needed); false when the write failed.
+  virtual bool WriteString(const std::string& section, const std::string& key,
+                           const std::string& value) = 0;
+
+  // Deletes a key; false when the file could not be written.
+  virtual bool DeleteKey(const std::string& section, const std::string& key) = 0;
+};
+
+}  // namespace zepho

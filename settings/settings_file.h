@@ -1,0 +1,80 @@
+// The settings record, its load and save rules, the check-address list and the
+// scrambling of the stored password.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "settings/profile.h"
+
+namespace zepho {
+
+inline constexpr char kIniFileName[] = "ZEPHO.ini";
+inline constexpr char kSectionNetwork[] = "NETWORK";
+inline constexpr char kSectionOther[] = "OTHER";
+inline constexpr char kSectionCheckAddress[] = "CHECKADDRESS";
+
+// One field per key of the settings file; the initial values are the defaults.
+struct Settings {
+  std::string PopAcount;
+  std::string PopAddress;
+  std::string AccountTitle;
+  std::string AccountPath;
+  std::int32_t PopPort = 110;
+  std::int32_t PopTime = 3;
+  std::int32_t LOG = 0;
+  std::string Passwd;  // as typed; stored scrambled
+  std::int32_t PopUpSetting = 0;
+  std::int32_t Apop = 0;
+  std::int32_t InboxMove = 0;
+  std::int32_t NotPopup = 0;
+  std::int32_t RecvDo = 0;
+  std::int32_t RetrySearchToNozari = 0;
+  std::int32_t RecvSleep = 0;
+  std::int32_t IconChange = 0;
+  std::int32_t AllIconChange = 0;
+};
+
+// A failed write of the settings file. The shell shows "<path> に書き込めません".
+class SettingsWriteError : public std::runtime_error {
+ public:
+  explicit SettingsWriteError(std::string path)
+      : std::runtime_error("cannot write " + path), path_(std::move(path)) {}
+  const std::string& path() const { return path_; }
+
+ private:
+  std::string path_;
+};
+
+// Integer rule of the file: "0x"/"0X" followed by at least one character is
+// hexadecimal, anything else decimal; absent or invalid gives `def`.
+std::int32_t ParseProfileInt(const std::string& text, std::int32_t def);
+std::int32_t ReadProfileInt(Profile& p, const std::string& section, const std::string& key,
+                            std::int32_t def);
+
+// Throw SettingsWriteError on the first failed write; keys before it stay written.
+void LoadSettings(Profile& p, Settings& s);
+void SaveSettings(Profile& p, const Settings& s);
+
+struct CheckAddress {
+  int number = 0;  // its number in the file (1-based); 0 for entries not yet stored
+  std::string header;
+  std::string address;
+};
+
+inline constexpr int kMaxCheckAddresses = 20;
+
+std::vector<CheckAddress> ReadCheckAddresses(Profile& p);
+void WriteCheckAddresses(Profile& p, const std::vector<CheckAddress>& entries);
+
+// The stored form of a password is ScramblePassword applied twice.
+std::string ScramblePassword(const std::string& plain);
+std::string UnscramblePassword(const std::string& scrambled);
+
+// Longest password whose stored form reads back exactly.
+inline constexpr std::size_t kMaxStoredPasswordBytes = 43;
+
+}  // namespace zepho
