@@ -36,6 +36,8 @@ struct Settings {
   std::int32_t RecvSleep = 0;
   std::int32_t IconChange = 0;
   std::int32_t AllIconChange = 0;
+
+  friend bool operator==(const Settings&, const Settings&) = default;
 };
 
 // A failed write of the settings file. The shell shows "<path> に書き込めません".
@@ -76,5 +78,14 @@ std::string UnscramblePassword(const std::string& scrambled);
 
 // Longest password whose stored form reads back exactly.
 inline constexpr std::size_t kMaxStoredPasswordBytes = 43;
+
+// The `Passwd` value written for a password: empty when the password is empty
+// or cannot be stored exactly (longer than kMaxStoredPasswordBytes, or holding
+// a zero byte), so the next start asks for it instead of restoring another text.
+std::string StoredPasswordValue(const std::string& plain);
+
+// The password a stored `Passwd` value stands for; empty (ask for it) when the
+// value is not one that StoredPasswordValue can produce.
+std::string PasswordFromStoredValue(const std::string& stored);
 
 }  // namespace zepho
