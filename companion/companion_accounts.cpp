@@ -1,0 +1,111 @@
+#include "companion/companion_accounts.h"
+
+namespace zepho {
+
+namespace {
+
+constexpr char kPropertySection[] = "Property";
+
+// The client's data folder, or nullopt when there is none. A value that is not
+// text is treated like a missing one: nothing below it can be trusted.
+std::optional<std::string> MailboxFolder(MailboxStore& store) {
+  MailboxStore::MailboxPath value = store.ReadMailboxPath();
+  if (value.kind != MailboxStore::MailboxPath::Kind::Text) return std::nullopt;
+  return std::move(value.text);
+}
+
+std::int32_t ReadAccountInt(MailboxStore& store, const std::string& ini, const char* key,
+                            std::int32_t def) {
+  // An absent key reads as the empty text, which the integer rule turns into `def`.
+  return ParseProfileInt(store.ReadIniString(ini, kPropertySection, key, ""), def);
+}
+
+}  // namespace
+
+std::string ReceivedIdList::WholeText() const {
+  std::size_t size = 0;
+  for (const std::string& line : lines) size += line.size() + 2;
+  std::string text;
+  text.reserve(size);
+  for (const std::string& line : lines) {
+    text += line;
+    text += "\r\n";
+  }
+  return text;
+}
+
+std::vector<std::string> SplitUidlLines(std::string_view bytes) {
+  const std::size_t nul = bytes.find('\0');
+  if (nul != std::string_view::npos) bytes = bytes.substr(0, nul);
+
+  std::vector<std::string> lines;
+  std::size_t start = 0;
+  for (std::size_t i = 0; i < bytes.size(); ++i) {
+    const char c = bytes[i];
+    if (c != '\r' && c != '\n') continue;
+    lines.emplace_back(bytes.substr(start, i - start));
+    if (c == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n') ++i;
+    start = i + 1;
+  }
+  // Text after the last line break is a line of its own; a break at the very end
+  // leaves nothing here and so adds no entry.
+  if (start < bytes.size()) lines.emplace_back(bytes.substr(start));
+  return lines;
+}
+
+int LoadReceivedIdList(MailboxStore& store, const Settings& s,
+                       std::optional<ReceivedIdList>& list) {
+  const std::optional<std::string> mailbox = MailboxFolder(store);
+  if (!mailbox) return 0;
+
+  // Only the title decides: a stale AccountPath without a title still means Account1.
+  const std::string folder =
+      s.AccountTitle.empty() ? *mailbox + "\\Mailbox\\Account1" : s.AccountPath;
+  const std::string uidl_path = folder + "\\Uidl";
+  const std::string ini_path = folder + "\\Account.ini";
+
+  // The Uidl file mirrors the server only when the client leaves mail there and
+  // does not use its old receiver.
+  if (ReadAccountInt(store, ini_path, "NotDelete", 0) == 0) return 0;
+  if (ReadAccountInt(store, ini_path, "OldPopper", 1) == 1) return 0;
+
+  std::optional<std::string> content = store.ReadFile(uidl_path);
+  if (!content) return 0;
+
+  if (!list) list.emplace();
+  list->lines = SplitUidlLines(*content);
+  return 1;
+}
+
+void EnumerateAccounts(MailboxStore& store, AccountTable& table, Settings& s) {
+  table.clear();
+  const std::optional<std::string> mailbox = MailboxFolder(store);
+  if (!mailbox) return;
+
+  const std::string base = *mailbox + "\\Mailbox\\";
+  store.FindFiles(base + "Account*", [&](const MailboxStore::FolderEntry& entry) {
+    if (entry.hidden || entry.system || !entry.directory) return true;
+    AccountRow row;
+    row.folder = base + entry.name;
+    row.title = store.ReadIniString(row.folder + "\\Account.ini", kPropertySection, "Title", "");
+    table.push_back(std::move(row));
+    return table.size() < static_cast<std::size_t>(kMaxAccounts);
+  });
+
+  if (table.size() == 1) {
+    s.AccountTitle = table[0].title;
+    s.AccountPath = table[0].folder;
+  }
+}
+
+AccountSettings LoadAccountSettings(MailboxStore& store, const AccountRow& row,
+                                    std::int32_t current_port) {
+  const std::string ini = row.folder + "\\Account.ini";
+  AccountSettings out;
+  out.server = store.ReadIniString(ini, kPropertySection, "POP3Server", "");
+  out.port = std::to_string(ReadAccountInt(store, ini, "POP3Port", current_port));
+  out.account = store.ReadIniString(ini, kPropertySection, "Account", "");
+  return out;
+}
+
+}  // namespace zepho
