@@ -4,6 +4,7 @@
 // It never touches a socket, a clock or a file.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -83,6 +84,13 @@ class Pop3Session {
   void SendCommand(SessionState kind, SessionActions& out);
   void NextMessage(SessionActions& out);
   void EndQuietly(SessionActions& out);
+  void Finish(SessionAction::Kind kind, SessionActions& out);
+  void Log(SessionActions& out);
+  void ClearBuffer();
+
+  // The reply tests, each a search anywhere in the buffer.
+  enum ReplyTest : std::size_t { kLineEnd, kPositive, kNegative, kFinalLine, kReplyTests };
+  bool Has(ReplyTest test);
 
   SessionConfig config_;
   SessionState state_ = SessionState::Greeting;
@@ -92,6 +100,15 @@ class Pop3Session {
   std::string apop_digest_;
   CheckList check_list_{};
   WalkState walk_;
+  // Bytes of all arrivals since the last command, the parts after a NUL
+  // included: what bounds a reply that never completes.
+  std::size_t arrived_ = 0;
+  // Set by HandleReply when the reply needs more bytes.
+  bool incomplete_ = false;
+  // The buffer only grows until it is cleared, so each test resumes where its
+  // last miss ended instead of rescanning a long reply at every arrival.
+  std::array<std::size_t, kReplyTests> searched_{};
+  std::array<bool, kReplyTests> found_{};
 };
 
 // The bracketed APOP timestamp of a greeting, brackets included, or "" when the

@@ -1,0 +1,83 @@
+#include "pop3/new_mail_detection.h"
+
+#include "common/cp932.h"
+
+namespace zepho {
+
+CheckList LoadCheckList(Profile& ini) {
+  CheckList list{};
+  for (CheckAddress& entry : ReadCheckAddresses(ini)) {
+    if (entry.number < 1 || entry.number > kMaxCheckAddresses) continue;
+    CheckEntry& slot = list[static_cast<std::size_t>(entry.number - 1)];
+    slot.header = std::move(entry.header);
+    slot.address = std::move(entry.address);
+  }
+  return list;
+}
+
+std::string ParseUid(std::string_view reply) {
+  const std::size_t first = reply.find(' ');
+  if (first == std::string_view::npos) return {};
+  const std::size_t second = reply.find(' ', first + 1);
+  if (second == std::string_view::npos) return {};
+  std::string_view rest = reply.substr(second + 1);
+  return std::string(rest.substr(0, rest.find('\r')));
+}
+
+bool IsNewMessage(const std::string* received, std::string_view uid) {
+  if (received == nullptr || received->empty()) return true;
+  return !OccursIn(uid, *received);
+}
+
+bool LineMatches(const CheckList& list, std::string_view line) {
+  for (const CheckEntry& entry : list)
+    if (OccursIn(entry.header, line) && OccursIn(entry.address, line)) return true;
+  return false;
+}
+
+bool HeadersMatch(const CheckList& list, std::string_view top_reply) {
+  std::size_t pos = 0;
+  while (pos < top_reply.size()) {
+    // A line runs through its CR, or up to (not through) a bare LF; the byte
+    // after it is skipped either way.
+    const std::size_t stop = top_reply.find_first_of("\r\n", pos);
+    std::string_view line;
+    std::size_t next;
+    if (stop == std::string_view::npos) {
+      line = top_reply.substr(pos);
+      next = top_reply.size();
+    } else if (top_reply[stop] == '\r') {
+      line = top_reply.substr(pos, stop + 1 - pos);
+      next = stop + 2;
+    } else {
+      line = top_reply.substr(pos, stop - pos);
+      next = stop + 1;
+    }
+    if (LineMatches(list, line)) return true;
+    // Two bytes is the "." line, but also any one-character line.
+    if (line.size() == 2) return false;
+    pos = next;
+  }
+  return false;
+}
+
+void EvaluateMessage(const CheckList& list, std::int32_t not_popup, const std::string* received,
+                     std::string_view uid, std::string_view top_reply, WalkState& walk) {
+  const bool matched = HeadersMatch(list, top_reply);
+  const bool notable = (matched && not_popup == 0) || (!matched && not_popup == 1);
+  const bool is_new = IsNewMessage(received, uid);
+  if (notable) {
+    if (is_new) {
+      walk.MatchFound = 1;
+      walk.MessageIndex = 0;
+    } else {
+      walk.MatchFound = 0;
+    }
+  }
+  if (is_new)
+    ++walk.NewMailCount;
+  else
+    walk.MessageIndex = 0;
+}
+
+}  // namespace zepho

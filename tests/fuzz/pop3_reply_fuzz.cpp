@@ -1,0 +1,68 @@
+// Drives one dialogue through arbitrary server bytes cut into arbitrary
+// arrivals. Whatever the server sends, no command line may exceed its bound,
+// the gathered reply may not outgrow its bound, and nothing may happen after
+// the dialogue has ended.
+#include <fuzzer/FuzzedDataProvider.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+
+#include "pop3/pop3_session.h"
+
+namespace {
+
+void Require(bool ok) {
+  if (!ok) std::abort();
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  using zepho::SessionAction;
+  FuzzedDataProvider in(data, size);
+
+  const std::uint8_t flags = in.ConsumeIntegral<std::uint8_t>();
+  zepho::SessionConfig config;
+  config.apop = flags & 1;
+  config.not_popup = (flags >> 2) & 3;
+  config.account = in.ConsumeRandomLengthString(300);
+  config.password = in.ConsumeRandomLengthString(1100);
+  const std::string received = in.ConsumeRandomLengthString(128);
+  if (flags & 2) config.received = &received;
+  zepho::CheckList list{};
+  list[0] = {in.ConsumeRandomLengthString(16), in.ConsumeRandomLengthString(32)};
+  list[19] = {in.ConsumeRandomLengthString(16), in.ConsumeRandomLengthString(32)};
+  config.load_check_list = [&list] { return list; };
+
+  zepho::Pop3Session session;
+  session.Begin(std::move(config));
+  session.OnConnected();
+  while (in.remaining_bytes() > 0) {
+    const std::string bytes =
+        in.ConsumeBytesAsString(in.ConsumeIntegralInRange<std::size_t>(0, 512));
+    const bool was_finished = session.finished();
+    const zepho::SessionActions actions = session.OnReceived(bytes);
+    Require(session.buffer().size() <= zepho::kMaxReplyBytes);
+    if (was_finished) {
+      Require(actions.empty());
+      continue;
+    }
+    Require(!actions.empty() && actions.front().kind == SessionAction::Kind::StopReplyTimer);
+    for (std::size_t i = 0; i < actions.size(); ++i) {
+      const SessionAction& a = actions[i];
+      if (a.kind == SessionAction::Kind::Send) {
+        Require(a.text.size() <= zepho::kMaxCommandLineBytes);
+        Require(a.text.size() >= 2 && a.text.compare(a.text.size() - 2, 2, "\r\n") == 0);
+      }
+      if (a.kind == SessionAction::Kind::End || a.kind == SessionAction::Kind::LoginRejected) {
+        Require(i + 1 == actions.size());
+        Require(session.finished());
+      }
+    }
+    // An unfinished dialogue always has its reply timer running again.
+    if (!session.finished())
+      Require(actions.back().kind == SessionAction::Kind::StartReplyTimer);
+  }
+  return 0;
+}
