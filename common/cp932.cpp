@@ -22,16 +22,17 @@ std::vector<bool> CharacterStarts(std::string_view text) {
 
 std::size_t Find932(std::string_view haystack, std::string_view needle, std::size_t from) {
   if (needle.empty() || haystack.empty()) return std::string_view::npos;
-  // Walk character by character so that a hit never begins on a trail byte.
-  std::size_t i = 0;
-  while (i < haystack.size()) {
-    if (i >= from && haystack.compare(i, needle.size(), needle) == 0 &&
-        haystack.size() - i >= needle.size())
-      return i;
-    if (IsLeadByte932(static_cast<unsigned char>(haystack[i])) && i + 1 < haystack.size())
-      i += 2;
-    else
-      i += 1;
+  // Candidates come from the plain byte search; each is kept only when it starts
+  // a character. The walk over character starts only ever moves forward, so a
+  // long text (the whole received-id list) costs one pass at most.
+  std::size_t boundary = 0;
+  for (std::size_t pos = haystack.find(needle, from); pos != std::string_view::npos;
+       pos = haystack.find(needle, pos + 1)) {
+    while (boundary < pos) {
+      const bool lead = IsLeadByte932(static_cast<unsigned char>(haystack[boundary]));
+      boundary += lead && boundary + 1 < haystack.size() ? 2 : 1;
+    }
+    if (boundary == pos) return pos;
   }
   return std::string_view::npos;
 }
