@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   cmake ninja-build g++ clang libclang-rt-14-dev googletest python3
-  mingw-w64 g++-mingw-w64-i686-posix binutils-mingw-w64-i686
+  mingw-w64 g++-mingw-w64-i686-posix binutils-mingw-w64-i686 g++-mingw-w64-x86-64-posix
   wine wine32:i386 wine64 fonts-wine
   xvfb xdotool imagemagick x11-utils
   fonts-ipafont-gothic fonts-ipafont-mincho locales

@@ -2,14 +2,25 @@
 # checkout, kept in build/wine. Nothing outside the checkout is touched.
 ZEPHO_ROOT=${ZEPHO_ROOT:-$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)}
 ZEPHO_WINE_DIR=${ZEPHO_WINE_DIR:-$ZEPHO_ROOT/build/wine}
-export WINEPREFIX=${WINEPREFIX:-$ZEPHO_WINE_DIR/prefix}
-export WINEARCH=win32
+
+# ZEPHO.exe is a 32-bit program. Some virtual machines cannot execute 32-bit
+# Linux code at all, and then 32-bit Wine cannot start: there the tests run the
+# x86_64 build of the same sources under 64-bit Wine instead.
+if [ -z "${ZEPHO_WINE_ARCH:-}" ]; then
+  if /usr/lib/wine/wine --version >/dev/null 2>&1; then ZEPHO_WINE_ARCH=win32; else ZEPHO_WINE_ARCH=win64; fi
+fi
+export ZEPHO_WINE_ARCH
+if [ "$ZEPHO_WINE_ARCH" = win32 ]; then ZEPHO_WINE=/usr/lib/wine/wine; else ZEPHO_WINE=/usr/lib/wine/wine64; fi
+export ZEPHO_WINE
+export WINEPREFIX=${WINEPREFIX:-$ZEPHO_WINE_DIR/prefix-$ZEPHO_WINE_ARCH}
+export WINEARCH=$ZEPHO_WINE_ARCH
 export WINEDEBUG=${WINEDEBUG:--all}
 export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+if [ -x /usr/lib/wine/wineserver64 ]; then WINESERVER=/usr/lib/wine/wineserver64; else WINESERVER=/usr/lib/wine/wineserver32; fi
+export WINESERVER
 # Most users of the program run a Japanese Windows: code page 932.
 export LOCPATH=$ZEPHO_WINE_DIR/locale
 export LANG=ja_JP.UTF-8
-export LC_ALL=ja_JP.UTF-8
 
 zepho_prepare_locale() {
   [ -d "$LOCPATH/ja_JP.UTF-8" ] && return 0
@@ -28,22 +39,25 @@ zepho_prepare_prefix() {
     flock 9
     [ -f "$WINEPREFIX/.zepho-ready" ] && exit 0
     rm -rf "$WINEPREFIX"
-    wineboot -i </dev/null >/dev/null 2>&1 9>&-
+    "$ZEPHO_WINE" wineboot -i </dev/null >/dev/null 2>&1 9>&-
     # Japanese fonts under the names Windows programs ask for, and Wine's own
-    # fonts (without them the caption buttons draw as letters).
+    # fonts (without them the caption buttons draw as letters). Every program
+    # shares one virtual desktop, which draws captions, a taskbar and the tray.
     local reg=$ZEPHO_WINE_DIR/fonts.reg
     printf '%s\r\n' 'Windows Registry Editor Version 5.00' '' \
       '[HKEY_CURRENT_USER\Software\Wine\Fonts\Replacements]' \
       '"ＭＳ Ｐゴシック"="IPAPGothic"' '"ＭＳ ゴシック"="IPAGothic"' \
       '"MS UI Gothic"="IPAPGothic"' '"MS Shell Dlg"="IPAPGothic"' '"MS Shell Dlg 2"="IPAPGothic"' \
       '"Tahoma"="IPAPGothic"' '' \
+      '[HKEY_CURRENT_USER\Software\Wine\Explorer]' '"Desktop"="shell"' '' \
+      '[HKEY_CURRENT_USER\Software\Wine\Explorer\Desktops]' '"shell"="1024x768"' '' \
       | iconv -f UTF-8 -t UTF-16LE | { printf '\xff\xfe'; cat; } > "$reg"
-    wine reg import "$(winepath -w "$reg" 2>/dev/null)" </dev/null >/dev/null 2>&1 9>&-
+    "$ZEPHO_WINE" reg import "Z:${reg//\//\\}" </dev/null >/dev/null 2>&1 9>&-
     mkdir -p "$WINEPREFIX/drive_c/windows/Fonts"
     cp /usr/share/wine/fonts/*.ttf "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null || true
     ln -sf /usr/share/fonts/opentype/ipafont-gothic/*.ttf "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null || true
     ln -sf /usr/share/fonts/truetype/fonts-japanese-gothic.ttf "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null || true
-    wineserver -w
+    "$WINESERVER" -w
     touch "$WINEPREFIX/.zepho-ready"
   )
 }
@@ -71,7 +85,7 @@ zepho_start_xvfb() {
 # Is a wineserver of this prefix running?
 zepho_server_running() {
   local p
-  for p in $(pgrep -x wineserver 2>/dev/null); do
+  for p in $(pgrep -f "^/usr/lib/wine/wineserver(32|64)" 2>/dev/null); do
     tr '\0' '\n' < "/proc/$p/environ" 2>/dev/null | grep -qx "WINEPREFIX=$WINEPREFIX" && return 0
   done
   return 1
@@ -85,15 +99,15 @@ zepho_start_server() {
     exec 9>"$ZEPHO_WINE_DIR/.server.lock"
     flock 9
     if ! zepho_server_running; then
-      wineserver -p 9>&- </dev/null >/dev/null 2>&1
-      wine wineboot 9>&- </dev/null >/dev/null 2>&1 || true
+      "$WINESERVER" -p 9>&- </dev/null >/dev/null 2>&1
+      "$ZEPHO_WINE" wineboot 9>&- </dev/null >/dev/null 2>&1 || true
     fi
   )
 }
 
 # Ends what this checkout started: its prefix's wineserver and its Xvfb.
 zepho_stop() {
-  wineserver -k >/dev/null 2>&1 || true
+  "$WINESERVER" -k >/dev/null 2>&1 || true
   if [ -n "${ZEPHO_XVFB_PID:-}" ]; then
     kill "$ZEPHO_XVFB_PID" 2>/dev/null || true
     wait "$ZEPHO_XVFB_PID" 2>/dev/null || true

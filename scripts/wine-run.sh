@@ -5,4 +5,4 @@ set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/wine-env.sh"
 zepho_prepare_prefix
 zepho_start_server
-exec wine "$@"
+exec "$ZEPHO_WINE" "$@"

@@ -1,0 +1,379 @@
+#include "app/main_form_win32.h"
+
+#include <commctrl.h>
+
+#include <cstdio>
+#include <vector>
+
+#include "app/texts_win32.h"
+#include "app/tray_icon.h"
+#include "common/cp932.h"
+#include "resources/resource.h"
+#include "ui/password_prompt.h"
+#include "ui/version_window.h"
+#include "winlib/text.h"
+
+namespace zepho {
+
+namespace {
+
+constexpr UINT_PTR kTimer1 = 1;  // the check timer
+constexpr UINT_PTR kTimer2 = 2;  // the reply time-out
+constexpr wchar_t kFormProperty[] = L"ZEPHO.TForm1";
+
+// The folder of the running program, with its trailing separator, in code page 932.
+std::string ProgramFolder() {
+  std::vector<wchar_t> path(MAX_PATH);
+  for (;;) {
+    const DWORD n = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+    if (n < path.size()) {
+      path.resize(n);
+      break;
+    }
+    path.resize(path.size() * 2);
+  }
+  return FolderOf(winlib::Narrow932(std::wstring(path.begin(), path.end())));
+}
+
+}  // namespace
+
+TForm1::TForm1(winlib::Application& app)
+    : app_(app), transport_(app.Handle()), cycle_(settings, *this, transport_, *this) {}
+
+TForm1::~TForm1() {
+  if (hwnd_) DestroyWindow(hwnd_);
+}
+
+template <typename F>
+void TForm1::Guard(F&& handler) {
+  try {
+    handler();
+  } catch (const SettingsWriteError& e) {
+    ShowWriteError(e);
+  }
+}
+
+void TForm1::ShowWriteError(const SettingsWriteError& e) {
+  const std::wstring text = winlib::Wide932(e.path()) + texts::kCannotWrite;
+  MessageBoxW(app_.Handle(), text.c_str(), texts::kCaption, MB_OK | MB_ICONERROR);
+}
+
+bool TForm1::FormCreate() {
+  INITCOMMONCONTROLSEX icc{sizeof icc, ICC_TAB_CLASSES | ICC_LISTVIEW_CLASSES | ICC_UPDOWN_CLASS};
+  InitCommonControlsEx(&icc);
+  hwnd_ = CreateDialogParamW(app_.Instance(), MAKEINTRESOURCEW(IDD_MAIN), app_.Handle(),
+                             DialogProc, reinterpret_cast<LPARAM>(this));
+  if (!hwnd_) return false;
+  app_.SetMainForm(hwnd_);
+
+  // 1. The initial values are the record's defaults.
+  settings = Settings{};
+  cycle_.CheckTicks = 0;
+  cycle_.Waiting = 1;
+  cycle_.Paused = 0;
+  // 2. The settings window shows the application icon in its caption.
+  app_icon_ = LoadIconW(app_.Instance(), L"MAINICON");
+  PostMessageW(hwnd_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(app_icon_));
+  // 3. Windows Sockets 1.1. Without them no check can ever work: say so and end.
+  if (StartupSockets() != 0) {
+    InfoBox(Notice::SocketInitFailed);
+    return false;
+  }
+  sockets_started_ = true;
+  // 4. The mail client's window.
+  FindCompanion();
+  // 5. The files beside the program, whatever the working directory.
+  const std::string folder = ProgramFolder();
+  IniPath = folder + kIniFileName;
+  LogPath = folder + "ZEPHO.LOG";
+  profile_ = ProfileWin32(IniPath);
+  // 6. Settings, then the mail client's accounts.
+  Guard([&] { LoadSettings(profile_, settings); });
+  EnumerateAccounts(mailbox_, accounts, settings);
+  // 7. To the tray with the first check at once, or the settings window.
+  cycle_.BeginAtStartup();
+  return true;
+}
+
+void TForm1::InstallAppWindowProc() {
+  SetPropW(app_.Handle(), kFormProperty, this);
+  previous_proc_ = reinterpret_cast<WNDPROC>(
+      SetWindowLongPtrW(app_.Handle(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(AppWindowProc)));
+}
+
+LRESULT CALLBACK TForm1::AppWindowProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam) {
+  auto* form = static_cast<TForm1*>(GetPropW(hwnd, kFormProperty));
+  return form->OnAppMessage(hwnd, msg, wparam, lparam);
+}
+
+LRESULT TForm1::OnAppMessage(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam) {
+  switch (static_cast<ProgramMessage>(msg)) {
+    case ProgramMessage::Tray:
+      OnTrayMessage(lparam);
+      return 0;
+    case ProgramMessage::AskPassword:
+      if (settings.Passwd.empty()) cycle_.AskPassword();
+      return 0;
+    case ProgramMessage::StartCheck:
+      cycle_.StartCheck();
+      return 0;
+    case ProgramMessage::EndCheck:
+      cycle_.EndCheck();
+      return 0;
+    case ProgramMessage::Socket:
+      return OnSocketEvent(hwnd, wparam, lparam);
+  }
+  return CallWindowProcW(previous_proc_, hwnd, msg, wparam, lparam);
+}
+
+LRESULT TForm1::OnSocketEvent(HWND hwnd, WPARAM wparam, LPARAM lparam) {
+  const SOCKET current = transport_.SocketHandle();
+  if (current == INVALID_SOCKET || static_cast<SOCKET>(wparam) != current)
+    return CallWindowProcW(previous_proc_, hwnd, static_cast<UINT>(ProgramMessage::Socket), wparam,
+                           lparam);
+  if (WSAGETSELECTERROR(lparam) != 0) {
+    cycle_.OnSocketError();
+    return 0;
+  }
+  switch (WSAGETSELECTEVENT(lparam)) {
+    case FD_CONNECT:
+      cycle_.OnConnected();
+      return 0;
+    case FD_READ: {
+      std::string bytes;
+      if (!ReceiveChunk(current, bytes))
+        cycle_.OnSocketError();
+      else
+        cycle_.OnReceived(bytes);
+      return 0;
+    }
+  }
+  // FD_CLOSE and anything else: a silent server is left to the reply time-out.
+  return CallWindowProcW(previous_proc_, hwnd, static_cast<UINT>(ProgramMessage::Socket), wparam,
+                         lparam);
+}
+
+void TForm1::OnTrayMessage(LPARAM lparam) {
+  // The clicks on the icon and its menu come with the tray menu; the settings
+  // request is handled here.
+  if (lparam == TRAY_SHOW_SETTINGS) ShowSettings();
+}
+
+void TForm1::Post(ProgramMessage message, std::int32_t lparam) {
+  PostMessageW(app_.Handle(), static_cast<UINT>(message), 0, lparam);
+}
+
+void TForm1::SetCheckTimer(bool running) {
+  if (running)
+    SetTimer(hwnd_, kTimer1, kTimerIntervalMs, nullptr);
+  else
+    KillTimer(hwnd_, kTimer1);
+}
+
+void TForm1::SetTimeoutTimer(bool running) {
+  if (running)
+    SetTimer(hwnd_, kTimer2, kTimerIntervalMs, nullptr);  // restarts the interval
+  else
+    KillTimer(hwnd_, kTimer2);
+}
+
+void TForm1::SetTrayIcon(TrayMode mode) {
+  const HWND window = app_.Handle();
+  const char* icon = TrayIconName(mode, cycle_.Paused);
+  if (mode == TrayMode::Add) {
+    tray_ = NOTIFYICONDATAW{};
+    tray_.cbSize = NOTIFYICONDATAW_V1_SIZE;
+    tray_.hWnd = window;
+    tray_.uID = 1;
+    tray_.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
+    tray_.uCallbackMessage = static_cast<UINT>(ProgramMessage::Tray);
+    tray_.hIcon = LoadIconW(app_.Instance(), winlib::Wide932(icon).c_str());
+    const std::wstring tip = winlib::Wide932(TrayTip(settings.AccountTitle));
+    lstrcpynW(tray_.szTip, tip.c_str(), 64);
+    Shell_NotifyIconW(NIM_ADD, &tray_);
+    return;
+  }
+  if (icon) {
+    // The window is kept: while the icon is out of the tray the shell refuses the change.
+    tray_.hWnd = window;
+    tray_.hIcon = LoadIconW(app_.Instance(), winlib::Wide932(icon).c_str());
+    Shell_NotifyIconW(NIM_MODIFY, &tray_);
+    return;
+  }
+  if (tray_.hWnd) Shell_NotifyIconW(NIM_DELETE, &tray_);
+  tray_.hWnd = nullptr;
+}
+
+void TForm1::InfoBox(Notice notice) {
+  MessageBoxW(app_.Handle(), texts::NoticeText(notice), texts::kCaption, MB_OK);
+}
+
+bool TForm1::ConfirmBox(Notice notice) {
+  return MessageBoxW(app_.Handle(), texts::NoticeText(notice), texts::kCaption, MB_OKCANCEL) ==
+         IDOK;
+}
+
+void TForm1::PumpMessages() { app_.ProcessMessages(); }
+
+void TForm1::FindCompanion() {
+  // The mail client's window is looked for by the part that drives it.
+}
+
+void TForm1::PopUpCompanion() {
+  // Bringing the mail client up is done by the part that drives it.
+}
+
+void TForm1::ShowPasswordPrompt() {
+  ui::PasswordPromptActions actions;
+  actions.accept = [this](const std::string& password) {
+    settings.Passwd = password;
+    Guard([&] { SaveSettings(profile_, settings); });
+    Post(ProgramMessage::StartCheck);
+  };
+  actions.give_up = [this] { settings.Passwd.clear(); };
+  ui::ShowPasswordPrompt(app_.Instance(), app_.Handle(), app_icon_, actions);
+}
+
+void TForm1::ClearPasswordBox() {
+  // The password box belongs to the connection tab of the settings window.
+}
+
+int TForm1::LoadReceivedIdList(std::optional<ReceivedIdList>& list) {
+  return zepho::LoadReceivedIdList(mailbox_, settings, list);
+}
+
+CheckList TForm1::LoadCheckList() { return zepho::LoadCheckList(profile_); }
+
+void TForm1::AppendLog(const std::string& text) {
+  // Text mode: the C library writes every LF as CR LF.
+  FILE* f = _wfopen(winlib::Wide932(LogPath).c_str(), L"a");
+  if (!f) return;
+  fwrite(text.data(), 1, text.size(), f);
+  fclose(f);
+}
+
+void TForm1::ShowSettings() {
+  SetTrayIcon(TrayMode::Remove);
+  app_.ShowMainForm = true;
+  FormShow();
+  ShowWindow(hwnd_, SW_SHOW);
+  ShowWindow(app_.Handle(), SW_SHOW);
+  // The taskbar button's window must not keep the focus from the form.
+  SetForegroundWindow(hwnd_);
+  SetFocus(GetDlgItem(hwnd_, IDC_OKBUTTON));
+}
+
+void TForm1::FormShow() {
+  Guard([&] { LoadSettings(profile_, settings); });
+  EnumerateAccounts(mailbox_, accounts, settings);
+  cycle_.SettingsShown();
+}
+
+void TForm1::HideSettings() {
+  FindCompanion();
+  SetTrayIcon(TrayMode::Add);
+  app_.ShowMainForm = false;
+  ShowWindow(hwnd_, SW_HIDE);
+  ShowWindow(app_.Handle(), SW_HIDE);
+}
+
+void TForm1::OKButtonClick() {
+  Guard([&] {
+    SaveSettings(profile_, settings);
+    HideSettings();
+    if (settings.Passwd.empty())
+      Post(ProgramMessage::AskPassword);
+    else
+      cycle_.ArmCheckTimer();
+  });
+}
+
+void TForm1::CANButtonClick() {
+  HideSettings();
+  cycle_.ArmCheckTimer();
+}
+
+void TForm1::OnEscape() {
+  // Escape typed into an edit box or a list stays with it; on the window itself
+  // or on one of its buttons it works as Cancel.
+  const HWND focus = GetFocus();
+  if (focus && focus != hwnd_) {
+    wchar_t cls[32] = L"";
+    GetClassNameW(focus, cls, 32);
+    if (lstrcmpiW(cls, L"Button") != 0 && lstrcmpiW(cls, WC_TABCONTROLW) != 0) return;
+  }
+  CANButtonClick();
+}
+
+void TForm1::VerBtnClick() { ui::ShowVersionWindow(app_.Instance(), hwnd_, app_icon_); }
+
+void TForm1::ZephoEndBtnClick() {
+  SetTrayIcon(TrayMode::Remove);
+  CloseMainForm();
+}
+
+void TForm1::CloseMainForm() {
+  FormClose();
+  app_.Terminate();
+}
+
+void TForm1::FormClose() {
+  if (closed_) return;
+  closed_ = true;
+  SetTrayIcon(TrayMode::Remove);
+  transport_.Close();
+  if (sockets_started_) CleanupSockets();
+  sockets_started_ = false;
+  KillTimer(hwnd_, kTimer1);
+  KillTimer(hwnd_, kTimer2);
+  // No setting is written on the way out.
+}
+
+INT_PTR CALLBACK TForm1::DialogProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam) {
+  TForm1* form;
+  if (msg == WM_INITDIALOG) {
+    form = reinterpret_cast<TForm1*>(lparam);
+    SetWindowLongPtrW(hwnd, DWLP_USER, lparam);
+    form->hwnd_ = hwnd;
+  } else {
+    form = reinterpret_cast<TForm1*>(GetWindowLongPtrW(hwnd, DWLP_USER));
+  }
+  return form ? form->OnDialogMessage(msg, wparam, lparam) : FALSE;
+}
+
+INT_PTR TForm1::OnDialogMessage(UINT msg, WPARAM wparam, LPARAM /*lparam*/) {
+  switch (msg) {
+    case WM_INITDIALOG: {
+      HWND tabs = GetDlgItem(hwnd_, IDC_PAGECONTROL);
+      const wchar_t* names[] = {texts::kTabConnection, texts::kTabCheckAddress, texts::kTabOther};
+      for (int i = 0; i < 3; ++i) {
+        TCITEMW item{};
+        item.mask = TCIF_TEXT;
+        item.pszText = const_cast<wchar_t*>(names[i]);
+        SendMessageW(tabs, TCM_INSERTITEMW, i, reinterpret_cast<LPARAM>(&item));
+      }
+      SendMessageW(tabs, TCM_SETCURSEL, 1, 0);  // opens on the check addresses first
+      SetFocus(GetDlgItem(hwnd_, IDC_OKBUTTON));
+      return FALSE;
+    }
+    case WM_TIMER:
+      if (wparam == kTimer1) cycle_.Timer1Timer();
+      if (wparam == kTimer2) cycle_.Timer2Timer();
+      return TRUE;
+    case WM_COMMAND:
+      switch (LOWORD(wparam)) {
+        case IDC_OKBUTTON: OKButtonClick(); return TRUE;
+        case IDC_CANBUTTON: CANButtonClick(); return TRUE;
+        case IDC_VERBTN: VerBtnClick(); return TRUE;
+        case IDC_ZEPHOENDBTN: ZephoEndBtnClick(); return TRUE;
+        case IDCANCEL: OnEscape(); return TRUE;
+      }
+      break;
+    case WM_CLOSE:  // the close box ends the program
+      CloseMainForm();
+      return TRUE;
+  }
+  return FALSE;
+}
+
+}  // namespace zepho

@@ -1,0 +1,94 @@
+// The main form: at once the settings window and the owner of everything that
+// runs (settings, check cycle, socket, tray icon, the mail client's data). It
+// wires the parts together and routes window events to them.
+#pragma once
+
+#include <winsock2.h>
+#include <windows.h>
+#include <shellapi.h>
+
+#include <string>
+
+#include "app/check_cycle.h"
+#include "companion/mailbox_store_win32.h"
+#include "pop3/socket_transport_win32.h"
+#include "settings/profile_win32.h"
+#include "settings/settings_file.h"
+#include "winlib/application.h"
+
+namespace zepho {
+
+class TForm1 : public CycleShell, public CycleSources {
+ public:
+  explicit TForm1(winlib::Application& app);
+  ~TForm1() override;
+  TForm1(const TForm1&) = delete;
+  TForm1& operator=(const TForm1&) = delete;
+
+  // Creates the window and runs the creation steps; false when the program
+  // cannot go on (no Windows Sockets) and has already told the user why.
+  bool FormCreate();
+  HWND Handle() const { return hwnd_; }
+
+  // The replacement procedure of the application window.
+  static LRESULT CALLBACK AppWindowProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam);
+  void InstallAppWindowProc();
+
+  // CycleShell
+  void Post(ProgramMessage message, std::int32_t lparam = 0) override;
+  void SetCheckTimer(bool running) override;
+  void SetTimeoutTimer(bool running) override;
+  void SetTrayIcon(TrayMode mode) override;
+  void InfoBox(Notice notice) override;
+  bool ConfirmBox(Notice notice) override;
+  void PumpMessages() override;
+  void ShowSettings() override;
+  void FindCompanion() override;
+  void PopUpCompanion() override;
+  void ShowPasswordPrompt() override;
+  void ClearPasswordBox() override;
+
+  // CycleSources
+  int LoadReceivedIdList(std::optional<ReceivedIdList>& list) override;
+  CheckList LoadCheckList() override;
+  void AppendLog(const std::string& text) override;
+
+  void HideSettings();
+  void FormClose();
+
+  Settings settings;
+  std::string IniPath;
+  std::string LogPath;
+  AccountTable accounts;
+
+ private:
+  static INT_PTR CALLBACK DialogProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam);
+  INT_PTR OnDialogMessage(UINT msg, WPARAM wparam, LPARAM lparam);
+  LRESULT OnAppMessage(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam);
+  LRESULT OnSocketEvent(HWND hwnd, WPARAM wparam, LPARAM lparam);
+  void OnTrayMessage(LPARAM lparam);
+  void FormShow();
+  void OKButtonClick();
+  void CANButtonClick();
+  void VerBtnClick();
+  void ZephoEndBtnClick();
+  void OnEscape();
+  void CloseMainForm();
+  void ShowWriteError(const SettingsWriteError& e);
+  // Runs a handler; a failed settings write is shown and ends only that handler.
+  template <typename F> void Guard(F&& handler);
+
+  winlib::Application& app_;
+  HWND hwnd_ = nullptr;
+  HICON app_icon_ = nullptr;
+  WNDPROC previous_proc_ = nullptr;
+  bool sockets_started_ = false;
+  bool closed_ = false;
+  ProfileWin32 profile_{""};
+  MailboxStoreWin32 mailbox_;
+  SocketTransport transport_;
+  CheckCycle cycle_;
+  NOTIFYICONDATAW tray_{};
+};
+
+}  // namespace zepho

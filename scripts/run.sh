@@ -1,0 +1,56 @@
+#!/usr/bin/env bash
+# Builds ZEPHO.exe and runs it under Wine, on this display if there is one,
+# else on a virtual one. Where no mailbox is configured yet it sets up a demo
+# mailbox (a private Dovecot on 127.0.0.1 with three messages) and points the
+# program at it. Ends when the program ends (its quit button or tray menu).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+bash scripts/install-deps.sh
+source scripts/wine-env.sh
+
+cmake --preset win32 >/dev/null
+cmake --build --preset win32
+exe=build/win32/ZEPHO.exe
+if [ "$ZEPHO_WINE_ARCH" = win64 ]; then
+  echo "run: this machine cannot run 32-bit code; running the x86_64 build of the same sources"
+  cmake --preset win64 >/dev/null
+  cmake --build --preset win64
+  exe=build/win64/ZEPHO.exe
+fi
+
+run=build/run
+mkdir -p "$run"
+cp "$exe" "$run/ZEPHO.exe"
+
+demo=
+cleanup() {
+  [ -n "$demo" ] && bash scripts/dovecot.sh stop "$demo" || true
+  zepho_stop
+}
+trap cleanup EXIT
+
+if ! grep -qiE '^PopAddress="?[^"[:space:]]' "$run/ZEPHO.ini" 2>/dev/null; then
+  demo=$(mktemp -d /tmp/zepho-demo.XXXXXX)
+  port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])')
+  bash scripts/dovecot.sh demo "$demo" "$port"
+  # The password "demo", stored in the program's scrambled form.
+  stored=$(python3 -c '
+def scramble(b):
+    return bytes(((c >> 4) + 68 + 2 * i) & 255 if j == 0 else ((c & 15) + 69 + 2 * i) & 255
+                 for i, c in enumerate(b) for j in (0, 1))
+print(scramble(scramble(b"demo")).decode())')
+  printf '[NETWORK]\r\nPopAddress="127.0.0.1"\r\nPopAcount="demo"\r\nPopPort=%s\r\nApop=0\r\nPasswd=%s\r\n[OTHER]\r\nPopTime=1\r\nIconChange=1\r\nAllIconChange=1\r\nRecvSleep=0\r\nLOG=1\r\n' \
+    "$port" "$stored" > "$run/ZEPHO.ini"
+  echo "run: demo mailbox demo/demo on 127.0.0.1:$port; the dialogue is logged to $run/ZEPHO.LOG"
+fi
+
+zepho_prepare_prefix
+zepho_start_xvfb
+if [ -n "${ZEPHO_XVFB_PID:-}" ]; then
+  echo "run: no display here; running on the virtual display $DISPLAY"
+  echo "run: look at it with: DISPLAY=$DISPLAY import -window root zepho.png"
+fi
+zepho_start_server
+echo "run: ZEPHO is in the tray of Wine's desktop; end it with its tray menu or settings window"
+"$ZEPHO_WINE" "$run/ZEPHO.exe"

@@ -1,0 +1,27 @@
+// The settings file through the platform's profile functions: every read and
+// write is one call on the file's path.
+#pragma once
+
+#include "settings/profile.h"
+
+namespace zepho {
+
+class ProfileWin32 : public Profile {
+ public:
+  explicit ProfileWin32(std::string path932) : path_(std::move(path932)) {}
+  std::string Path() const override { return path_; }
+  std::string ReadString(const std::string& section, const std::string& key,
+                         const std::string& def) override;
+  bool WriteString(const std::string& section, const std::string& key,
+                   const std::string& value) override;
+  bool DeleteKey(const std::string& section, const std::string& key) override;
+
+ private:
+  std::string path_;
+};
+
+// The same read for any INI file by path (the mail client's Account.ini).
+std::string ReadProfileString(const std::string& path932, const std::string& section,
+                              const std::string& key, const std::string& def);
+
+}  // namespace zepho

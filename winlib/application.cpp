@@ -1,0 +1,67 @@
+#include "winlib/application.h"
+
+namespace winlib {
+
+namespace {
+constexpr wchar_t kClassName[] = L"ZEPHOApplication";
+}
+
+bool Application::Initialize(HINSTANCE instance, const wchar_t* title) {
+  instance_ = instance;
+  WNDCLASSEXW wc{};
+  wc.cbSize = sizeof wc;
+  wc.lpfnWndProc = DefWindowProcW;
+  wc.hInstance = instance;
+  wc.hIcon = LoadIconW(instance, L"MAINICON");
+  wc.lpszClassName = kClassName;
+  if (!RegisterClassExW(&wc) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) return false;
+  // A captioned window of no size: visible, it is only the taskbar button.
+  window_ = CreateWindowExW(0, kClassName, title,
+                            WS_POPUP | WS_CAPTION | WS_CLIPSIBLINGS | WS_SYSMENU | WS_MINIMIZEBOX,
+                            GetSystemMetrics(SM_CXSCREEN) / 2, GetSystemMetrics(SM_CYSCREEN) / 2, 0,
+                            0, nullptr, nullptr, instance, nullptr);
+  return window_ != nullptr;
+}
+
+bool Application::Dispatch(MSG& msg) {
+  if (msg.message == WM_QUIT) {
+    terminated_ = true;
+    return false;
+  }
+  if (main_form_ && IsDialogMessageW(main_form_, &msg)) return true;
+  TranslateMessage(&msg);
+  DispatchMessageW(&msg);
+  return true;
+}
+
+int Application::Run() {
+  if (ShowMainForm && main_form_) ShowWindow(main_form_, SW_SHOW);
+  MSG msg;
+  while (!terminated_) {
+    const BOOL r = GetMessageW(&msg, nullptr, 0, 0);
+    if (r == -1) break;
+    if (r == 0) {
+      terminated_ = true;
+      break;
+    }
+    Dispatch(msg);
+  }
+  return 0;
+}
+
+void Application::ProcessMessages() {
+  MSG msg;
+  while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    if (!Dispatch(msg)) {
+      PostQuitMessage(0);  // leave it for the main loop
+      break;
+    }
+  }
+}
+
+void Application::Terminate() {
+  terminated_ = true;
+  PostQuitMessage(0);
+}
+
+}  // namespace winlib

@@ -1,0 +1,36 @@
+// The application object: a hidden top-level window that carries the taskbar
+// button and receives the program's posted messages, and the message loop.
+#pragma once
+
+#include <windows.h>
+
+namespace winlib {
+
+class Application {
+ public:
+  bool Initialize(HINSTANCE instance, const wchar_t* title);
+  HWND Handle() const { return window_; }
+  HINSTANCE Instance() const { return instance_; }
+
+  // Whether starting the message loop shows the main form.
+  bool ShowMainForm = false;
+  void SetMainForm(HWND form) { main_form_ = form; }
+  HWND MainForm() const { return main_form_; }
+
+  // Runs until Terminate; returns the exit code of the quit message.
+  int Run();
+  // Dispatches every message already waiting, then returns.
+  void ProcessMessages();
+  void Terminate();
+  bool Terminated() const { return terminated_; }
+
+ private:
+  bool Dispatch(MSG& msg);
+
+  HINSTANCE instance_ = nullptr;
+  HWND window_ = nullptr;
+  HWND main_form_ = nullptr;
+  bool terminated_ = false;
+};
+
+}  // namespace winlib
