@@ -47,6 +47,7 @@ unset DISPLAY
 zepho_start_xvfb
 trap zepho_stop EXIT
 zepho_start_server
+zepho_start_desktop
 ctest --preset "$preset" -j2
 
 step "all suites passed"

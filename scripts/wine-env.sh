@@ -105,6 +105,19 @@ zepho_start_server() {
   )
 }
 
+# Keeps the shared virtual desktop up for the whole test run. Left alone, it
+# closes when the last program ends, and a program starting just then can hang.
+zepho_start_desktop() {
+  "$ZEPHO_WINE" explorer /desktop=shell,1024x768 </dev/null >/dev/null 2>&1 &
+  local i
+  for i in $(seq 1 100); do
+    xdotool search --name 'shell - Wine desktop' >/dev/null 2>&1 && return 0
+    sleep 0.1
+  done
+  echo "wine-env: the virtual desktop did not come up" >&2
+  return 1
+}
+
 # Ends what this checkout started: its prefix's wineserver and its Xvfb.
 zepho_stop() {
   "$WINESERVER" -k >/dev/null 2>&1 || true

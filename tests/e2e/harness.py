@@ -3,6 +3,7 @@
 The environment comes from scripts/test.sh (Wine prefix, DISPLAY with Wine's
 virtual desktop) and from ctest (paths of the programs under test)."""
 import os
+import sys
 import shutil
 import subprocess
 import tempfile
@@ -14,9 +15,8 @@ EXE = os.environ.get("ZEPHO_EXE", "")
 UI_DRIVER = os.environ.get("ZEPHO_UI_DRIVER", "")
 WINE = os.environ.get("ZEPHO_WINE", "wine")
 
-# Where Wine's virtual desktop draws the notification area (1024 x 768 desktop).
-TRAY_BOX = (1000, 748, 24, 20)
-
+# Where Wine's virtual desktop (1024 x 768) draws the notification area.
+TRAY_BOX = (784, 748, 240, 20)
 
 def wine_env():
     env = dict(os.environ)
@@ -96,36 +96,66 @@ def wait_until(predicate, timeout, step=0.2):
     return predicate()
 
 
-def tray_colours():
-    """How many pixels of each colour the notification area of the virtual desktop shows."""
+def tray_pixels():
+    """The notification area as rows of colours ("RRGGBB")."""
     x, y, w, h = TRAY_BOX
-    out = subprocess.run(["import", "-window", "root", "-crop", f"{w}x{h}+{x}+{y}", "-depth", "8", "txt:-"],
-                         capture_output=True, env=wine_env(), timeout=30).stdout.decode()
-    counts = {}
+    out = subprocess.run(["import", "-window", "root", "-crop", f"{w}x{h}+{x}+{y}", "-depth", "8",
+                          "txt:-"], capture_output=True, env=wine_env(), timeout=30).stdout.decode()
+    rows = [["FFFFFF"] * w for _ in range(h)]
     for line in out.splitlines()[1:]:
         parts = line.split()
         if len(parts) >= 3 and parts[2].startswith("#"):
-            colour = parts[2][1:7].upper()
-            counts[colour] = counts.get(colour, 0) + 1
-    return counts
+            cx, cy = (int(v) for v in parts[0].rstrip(":").split(","))
+            if cx < w and cy < h:
+                rows[cy][cx] = parts[2][1:7].upper()
+    return rows
 
 
 # Colours of the standard 16-colour palette that tell the pictures apart.
 RED, DARK_RED, YELLOW, GREEN, BLUE = "FF0000", "800000", "FFFF00", "008000", "0000FF"
 
 
-def tray_icon():
-    """Which of the program's pictures the tray shows: main, stop, recv, other or none."""
-    c = tray_colours()
-    red, dark_red = c.get(RED, 0), c.get(DARK_RED, 0)
-    if c.get(GREEN, 0) and dark_red:
+def classify(counts):
+    red, dark_red = counts.get(RED, 0), counts.get(DARK_RED, 0)
+    if counts.get(GREEN, 0) and dark_red:
         # The stop picture is the main one crossed out in bright red.
         return "stop" if red > dark_red else "main"
-    if c.get(BLUE, 0) and red:
+    if counts.get(BLUE, 0) and red:
         return "recv"
-    if c.get(YELLOW, 0) > 20 and not red:
+    if counts.get(YELLOW, 0) > 20 and not red:
         return "other"
-    return "none"
+    return "unknown"
+
+
+def tray_icons():
+    """The pictures in the notification area, from left to right."""
+    rows = tray_pixels()
+    width = len(rows[0])
+    used = [any(row[x] != "FFFFFF" for row in rows) for x in range(width)]
+    icons, x = [], 0
+    while x < width:
+        if not used[x]:
+            x += 1
+            continue
+        start = x
+        # An icon ends at a gap of three empty columns.
+        while x < width and any(used[x:x + 3]):
+            x += 1
+        counts = {}
+        for row in rows:
+            for colour in row[start:x]:
+                counts[colour] = counts.get(colour, 0) + 1
+        icons.append(classify(counts))
+    return icons
+
+
+def tray_icon():
+    """The one picture in the tray: main, stop, recv, other, or none; "several"
+    when more than one program put an icon there."""
+    icons = tray_icons()
+    if not icons:
+        return "none"
+    return icons[0] if len(icons) == 1 else "several: " + ",".join(icons)
 
 
 class E2ETest(unittest.TestCase):
@@ -140,3 +170,89 @@ class E2ETest(unittest.TestCase):
         z = Zepho(ini)
         self.copies.append(z)
         return z
+
+
+def ini_for(port, password="secret", account="user", extra="", apop=0):
+    """A settings file for a server on 127.0.0.1; the password in its stored form."""
+    return ("[NETWORK]\nPopAddress=\"127.0.0.1\"\nPopAcount=\"%s\"\nPopPort=%d\nApop=%d\n"
+            "Passwd=%s\n[OTHER]\nRecvSleep=0\nLOG=1\n%s"
+            % (account, port, apop, stored_password(password), extra))
+
+
+def stored_password(plain):
+    def scramble(data):
+        out = bytearray()
+        for i, b in enumerate(data):
+            out.append(((b >> 4) + 68 + 2 * i) & 255)
+            out.append(((b & 15) + 69 + 2 * i) & 255)
+        return bytes(out)
+    return scramble(scramble(plain.encode("cp932"))).decode("latin-1") if plain else ""
+
+
+class FaultServer:
+    """tests/fixtures/fault_server.py in one scenario, on a free port."""
+
+    def __init__(self, scenario, folder):
+        self.record = os.path.join(folder, scenario + ".record")
+        self.proc = subprocess.Popen(
+            [sys.executable, os.path.join(ROOT, "tests", "fixtures", "fault_server.py"),
+             "--port", "0", "--scenario", scenario, "--record", self.record],
+            stdout=subprocess.PIPE)
+        line = self.proc.stdout.readline().decode()
+        if not line.startswith("PORT "):
+            raise RuntimeError("fault server did not start: %r" % line)
+        self.port = int(line.split()[1])
+
+    def lines(self):
+        with open(self.record, "rb") as f:
+            return f.read().decode("latin-1").splitlines()
+
+    def stop(self):
+        self.proc.terminate()
+        self.proc.wait(timeout=10)
+
+
+class Dovecot:
+    """A private Dovecot on 127.0.0.1 (scripts/dovecot.sh)."""
+
+    def __init__(self, user="user", password="secret"):
+        self.dir = tempfile.mkdtemp(prefix="zd.", dir="/tmp")
+        self.port = free_port()
+        self.user = user
+        subprocess.run(["bash", os.path.join(ROOT, "scripts", "dovecot.sh"), "start", self.dir,
+                        str(self.port), user, password], check=True, timeout=60)
+
+    def add(self, index, message):
+        path = os.path.join(self.dir, "msg%d.eml" % index)
+        with open(path, "wb") as f:
+            f.write(message)
+        return subprocess.run(["bash", os.path.join(ROOT, "scripts", "dovecot.sh"), "add",
+                               self.dir, self.user, str(index), path], check=True,
+                              capture_output=True, timeout=30).stdout.decode().strip()
+
+    def sent(self):
+        return subprocess.run(["bash", os.path.join(ROOT, "scripts", "dovecot.sh"), "sent",
+                               self.dir], capture_output=True, timeout=30).stdout.decode(
+                                   "latin-1").splitlines()
+
+    def stop(self):
+        subprocess.run(["bash", os.path.join(ROOT, "scripts", "dovecot.sh"), "stop", self.dir],
+                       timeout=60)
+        shutil.rmtree(self.dir, ignore_errors=True)
+
+
+def free_port():
+    import socket
+    with socket.socket() as s:
+        s.bind(("127.0.0.1", 0))
+        return s.getsockname()[1]
+
+
+def set_mailbox_path(path):
+    """The mail client's registry value (None removes it)."""
+    key = r"HKCU\Software\MOREX\Corvel"
+    if path is None:
+        args = ["reg", "delete", key, "/v", "MailboxPath", "/f"]
+    else:
+        args = ["reg", "add", key, "/v", "MailboxPath", "/d", to_windows(path), "/f"]
+    subprocess.run([WINE, *args], env=wine_env(), capture_output=True, timeout=60)
