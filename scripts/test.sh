@@ -43,6 +43,8 @@ fi
 
 step "Windows tests under Wine ($preset)"
 zepho_prepare_prefix
+# A fresh start: no program of this prefix left from an earlier run, an empty tray.
+"$WINESERVER" -k 2>/dev/null || true
 unset DISPLAY
 zepho_start_xvfb
 trap zepho_stop EXIT

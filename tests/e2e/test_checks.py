@@ -93,6 +93,17 @@ class CheckTest(E2ETest):
         self.assertTrue(ini, z.ini())
         self.assertEqual(z.close_box(), 0)
 
+    def test_missing_password_is_asked_first_and_escape_opens_the_settings(self):
+        z = self.zepho(ini_for(self.server.port, password="")).start()
+        prompt = "ZEPHO - パスワード入力"
+        self.assertEqual(run_driver("wait", prompt, "30")[0], 0)
+        self.assertEqual(self.server.sent()[self.before:], [], "no connection before a password")
+        run_driver("key", prompt, "escape")
+        self.assertEqual(run_driver("wait", "ZEPHO設定", "20")[0], 0)
+        self.assertEqual(self.server.sent()[self.before:], [])
+        self.assertEqual(tray_icon(), "none")
+        self.assertEqual(z.close_box(), 0)
+
 
 if __name__ == "__main__":
     unittest.main()

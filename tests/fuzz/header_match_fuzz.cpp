@@ -58,9 +58,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const bool matched = zepho::HeadersMatch(list, top);
   Require(matched == ReferenceHeadersMatch(list, top));
   if (matched) {
+    // Some entry's texts stand in the reply as bytes. (Not necessarily as
+    // characters of the whole reply: a line starts after a line end, where a
+    // lead byte just before it may have paired with the LF in the whole text.)
     bool some_entry = false;
     for (const zepho::CheckEntry& e : list)
-      some_entry |= zepho::OccursIn(e.header, top) && zepho::OccursIn(e.address, top);
+      some_entry |= !e.header.empty() && !e.address.empty() &&
+                    top.find(e.header) != std::string::npos &&
+                    top.find(e.address) != std::string::npos;
     Require(some_entry);
   }
 
