@@ -210,6 +210,7 @@ class FaultServer:
     def stop(self):
         self.proc.terminate()
         self.proc.wait(timeout=10)
+        self.proc.stdout.close()
 
 
 class Dovecot:
