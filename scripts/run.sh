@@ -2,7 +2,7 @@
 # Builds ZEPHO.exe and runs it under Wine, on this display if there is one,
 # else on a virtual one. Where no mailbox is configured yet it sets up a demo
 # mailbox (a private Dovecot on 127.0.0.1 with three messages) and points the
-# program at it. Ends when the program ends (its quit button or tray menu).
+# program at it. Ends when the program ends, or with Ctrl-C.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -52,5 +52,5 @@ if [ -n "${ZEPHO_XVFB_PID:-}" ]; then
   echo "run: look at it with: DISPLAY=$DISPLAY import -window root zepho.png"
 fi
 zepho_start_server
-echo "run: ZEPHO is in the tray of Wine's desktop; end it with its tray menu or settings window"
+echo "run: ZEPHO is in the tray of Wine's desktop; Ctrl-C here ends it"
 "$ZEPHO_WINE" "$run/ZEPHO.exe"
