@@ -38,22 +38,6 @@ struct RegKeyTraits {
   static HKEY Invalid() { return nullptr; }
   static void Close(HKEY h) { RegCloseKey(h); }
 };
-struct IconTraits {
-  static HICON Invalid() { return nullptr; }
-  static void Close(HICON h) { DestroyIcon(h); }
-};
-struct MenuTraits {
-  static HMENU Invalid() { return nullptr; }
-  static void Close(HMENU h) { DestroyMenu(h); }
-};
-struct WindowTraits {
-  static HWND Invalid() { return nullptr; }
-  static void Close(HWND h) { DestroyWindow(h); }
-};
-
 using UniqueRegKey = Unique<HKEY, RegKeyTraits>;
-using UniqueIcon = Unique<HICON, IconTraits>;
-using UniqueMenu = Unique<HMENU, MenuTraits>;
-using UniqueWindow = Unique<HWND, WindowTraits>;
 
 }  // namespace winlib
