@@ -13,11 +13,5 @@ build/bench/tests/bench/idlist_bench
 preset=$ZEPHO_WINE_ARCH
 cmake --preset "$preset" >/dev/null
 cmake --build --preset "$preset"
-zepho_prepare_prefix
-"$WINESERVER" -k 2>/dev/null || true
-unset DISPLAY
-zepho_start_xvfb
-trap zepho_stop EXIT
-zepho_start_server
-zepho_start_desktop
+zepho_start_test_session
 ZEPHO_EXE=$PWD/build/$preset/ZEPHO.exe python3 tests/bench/check_duration.py

@@ -42,14 +42,7 @@ if [ "$preset" = win64 ]; then
 fi
 
 step "Windows tests under Wine ($preset)"
-zepho_prepare_prefix
-# A fresh start: no program of this prefix left from an earlier run, an empty tray.
-"$WINESERVER" -k 2>/dev/null || true
-unset DISPLAY
-zepho_start_xvfb
-trap zepho_stop EXIT
-zepho_start_server
-zepho_start_desktop
+zepho_start_test_session
 ctest --preset "$preset" -j2
 
 step "all suites passed"

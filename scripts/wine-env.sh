@@ -118,6 +118,19 @@ zepho_start_desktop() {
   return 1
 }
 
+# A fresh Wine session for tests on a private display, with the shared virtual
+# desktop: no program of this prefix left from an earlier run, an empty tray.
+# The caller ends it with zepho_stop (set as the EXIT trap here).
+zepho_start_test_session() {
+  zepho_prepare_prefix
+  "$WINESERVER" -k 2>/dev/null || true
+  unset DISPLAY
+  zepho_start_xvfb
+  trap zepho_stop EXIT
+  zepho_start_server
+  zepho_start_desktop
+}
+
 # Ends what this checkout started: its prefix's wineserver and its Xvfb.
 zepho_stop() {
   "$WINESERVER" -k >/dev/null 2>&1 || true
