@@ -1,0 +1,146 @@
+// The socket transport against a real loopback listener: notifications come as
+// MSG_SOCKET messages to a window, as the program's dispatcher receives them.
+#include "pop3/socket_transport_win32.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace zepho {
+namespace {
+
+struct Notification {
+  SOCKET socket;
+  int event;
+  int error;
+};
+
+// A message-only window that keeps the last select notification.
+class NotifyWindow {
+ public:
+  NotifyWindow() {
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = DefWindowProcW;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.lpszClassName = L"ZEPHOTransportTest";
+    RegisterClassW(&wc);
+    hwnd_ = CreateWindowW(wc.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                          wc.hInstance, nullptr);
+  }
+  ~NotifyWindow() { DestroyWindow(hwnd_); }
+  HWND hwnd() const { return hwnd_; }
+
+  // Waits for the next MSG_SOCKET with the given event (or any error).
+  bool WaitFor(int event, Notification& got, DWORD ms = 5000) {
+    const DWORD until = GetTickCount() + ms;
+    MSG msg;
+    while (static_cast<LONG>(until - GetTickCount()) > 0) {
+      while (PeekMessageW(&msg, hwnd_, 0, 0, PM_REMOVE)) {
+        if (msg.message != static_cast<UINT>(ProgramMessage::Socket)) continue;
+        got = {static_cast<SOCKET>(msg.wParam), WSAGETSELECTEVENT(msg.lParam),
+               WSAGETSELECTERROR(msg.lParam)};
+        if (got.event == event || got.error != 0) return true;
+      }
+      MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
+    }
+    return false;
+  }
+
+ private:
+  HWND hwnd_;
+};
+
+class Listener {
+ public:
+  Listener() {
+    s_ = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = inet_addr("127.0.0.1");
+    bind(s_, reinterpret_cast<sockaddr*>(&a), sizeof a);
+    listen(s_, 1);
+    int len = sizeof a;
+    getsockname(s_, reinterpret_cast<sockaddr*>(&a), &len);
+    port_ = ntohs(a.sin_port);
+  }
+  ~Listener() { closesocket(s_); }
+  int port() const { return port_; }
+  SOCKET Accept() { return accept(s_, nullptr, nullptr); }
+
+ private:
+  SOCKET s_;
+  int port_ = 0;
+};
+
+struct TransportTest : ::testing::Test {
+  void SetUp() override { ASSERT_EQ(StartupSockets(), 0); }
+  void TearDown() override { CleanupSockets(); }
+};
+
+TEST_F(TransportTest, ConnectsSendsReceivesAndClosesTwiceHarmlessly) {
+  NotifyWindow window;
+  Listener server;
+  SocketTransport t(window.hwnd());
+  ASSERT_EQ(t.Open("127.0.0.1", server.port()), Connection::OpenResult::Ok);
+  const SOCKET mine = t.SocketHandle();
+  ASSERT_NE(mine, INVALID_SOCKET);
+  SOCKET peer = server.Accept();
+  Notification n{};
+  ASSERT_TRUE(window.WaitFor(FD_CONNECT, n));
+  EXPECT_EQ(n.socket, mine);
+  EXPECT_EQ(n.error, 0);
+
+  t.Send("USER user\r\n");
+  char buf[64] = {};
+  EXPECT_EQ(recv(peer, buf, sizeof buf, 0), 11);
+  EXPECT_STREQ(buf, "USER user\r\n");
+
+  // One receive takes at most 29,999 bytes; the rest comes with the next.
+  const std::string big(40000, 'x');
+  send(peer, big.data(), static_cast<int>(big.size()), 0);
+  ASSERT_TRUE(window.WaitFor(FD_READ, n));
+  std::string got, chunk;
+  while (got.size() < big.size()) {
+    ASSERT_TRUE(ReceiveChunk(mine, chunk));
+    EXPECT_LE(chunk.size(), 29999u);
+    if (chunk.empty()) Sleep(10);
+    got += chunk;
+  }
+  EXPECT_EQ(got, big);
+
+  t.Close();
+  EXPECT_EQ(t.SocketHandle(), INVALID_SOCKET);
+  t.Close();  // harmless
+  t.Drop();
+  EXPECT_EQ(recv(peer, buf, sizeof buf, 0), 0) << "the peer sees an orderly close";
+  closesocket(peer);
+}
+
+TEST_F(TransportTest, RefusedConnectionIsReportedAsAnErrorEvent) {
+  NotifyWindow window;
+  int port;
+  {
+    Listener gone;
+    port = gone.port();
+  }
+  SocketTransport t(window.hwnd());
+  // Non-blocking: the attempt is under way, the refusal comes as a notification.
+  ASSERT_EQ(t.Open("127.0.0.1", port), Connection::OpenResult::Ok);
+  Notification n{};
+  ASSERT_TRUE(window.WaitFor(FD_CONNECT, n));
+  EXPECT_EQ(n.socket, t.SocketHandle());
+  EXPECT_NE(n.error, 0);
+}
+
+TEST_F(TransportTest, PortUsesItsLow16Bits) {
+  NotifyWindow window;
+  Listener server;
+  SocketTransport t(window.hwnd());
+  ASSERT_EQ(t.Open("127.0.0.1", server.port() + 65536), Connection::OpenResult::Ok);
+  SOCKET peer = server.Accept();
+  EXPECT_NE(peer, INVALID_SOCKET);
+  closesocket(peer);
+}
+
+}  // namespace
+}  // namespace zepho
