@@ -1,21 +1,13 @@
 #include "common/cp932.h"
 
-#include <vector>
-
 namespace zepho {
 
 namespace {
 
-// Marks which positions of `text` start a character (true) and which are the
-// second byte of a double-byte character (false). A lead byte at the very end
-// has no second byte and stands alone.
-std::vector<bool> CharacterStarts(std::string_view text) {
-  std::vector<bool> starts(text.size(), false);
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    starts[i] = true;
-    if (IsLeadByte932(static_cast<unsigned char>(text[i])) && i + 1 < text.size()) ++i;
-  }
-  return starts;
+// The position of the character after the one starting at `i`. A lead byte at
+// the very end has no second byte and stands alone.
+std::size_t NextCharacter(std::string_view text, std::size_t i) {
+  return IsLeadByte932(static_cast<unsigned char>(text[i])) && i + 1 < text.size() ? i + 2 : i + 1;
 }
 
 }  // namespace
@@ -28,10 +20,7 @@ std::size_t Find932(std::string_view haystack, std::string_view needle, std::siz
   std::size_t boundary = 0;
   for (std::size_t pos = haystack.find(needle, from); pos != std::string_view::npos;
        pos = haystack.find(needle, pos + 1)) {
-    while (boundary < pos) {
-      const bool lead = IsLeadByte932(static_cast<unsigned char>(haystack[boundary]));
-      boundary += lead && boundary + 1 < haystack.size() ? 2 : 1;
-    }
+    while (boundary < pos) boundary = NextCharacter(haystack, boundary);
     if (boundary == pos) return pos;
   }
   return std::string_view::npos;
@@ -43,25 +32,16 @@ bool OccursIn(std::string_view needle, std::string_view haystack) {
 
 std::string FolderOf(std::string_view path) {
   std::size_t end = 0;  // one past the last separator found
-  std::size_t i = 0;
-  while (i < path.size()) {
-    const unsigned char b = static_cast<unsigned char>(path[i]);
-    if (IsLeadByte932(b) && i + 1 < path.size()) {
-      i += 2;
-      continue;
-    }
-    if (b == '\\' || b == ':') end = i + 1;
-    ++i;
-  }
+  for (std::size_t i = 0; i < path.size(); i = NextCharacter(path, i))
+    if (path[i] == '\\' || path[i] == ':') end = i + 1;
   return std::string(path.substr(0, end));
 }
 
 std::string CutAt932(std::string_view text, std::size_t max_bytes) {
-  if (text.size() <= max_bytes) return std::string(text);
-  const std::vector<bool> starts = CharacterStarts(text);
-  std::size_t cut = max_bytes;
-  // A cut just before a trail byte would split its character: drop the lead byte too.
-  if (!starts[cut]) --cut;
+  // Whole characters only: the last one that would end past the limit goes.
+  std::size_t cut = 0;
+  for (std::size_t next; cut < text.size() && (next = NextCharacter(text, cut)) <= max_bytes;)
+    cut = next;
   return std::string(text.substr(0, cut));
 }
 
