@@ -183,6 +183,37 @@ class SettingsWindowTest(E2ETest):
         self.assertEqual(wait_until(lambda: tray_icon() == "main", 10), True)
         self.assertEqual(z.close_box(), 0)
 
+    def test_reopening_keeps_the_last_tab_and_the_focus(self):
+        z = self.zepho('[NETWORK]\nPopAddress="127.0.0.1"\nPopAcount="user"\nPasswd=\n').start()
+        # The prompt refuses a password that could not be stored, and stays.
+        self.assertEqual(run_driver("wait", PROMPT, "20")[0], 0)
+        run_driver("settext", PROMPT, "q" * 44)
+        run_driver("key", PROMPT, "enter")
+        self.assertIn("パスワードが長すぎます", message())
+        self.assertEqual(run_driver("state", PROMPT)[1].strip(), "visible")
+        run_driver("key", PROMPT, "escape")
+        self.assertEqual(run_driver("wait", SETTINGS, "20")[0], 0)
+        self.assertEqual(run_driver("tab", SETTINGS)[1].strip(), "1", "first on the check addresses")
+        self.assertEqual(focus(SETTINGS), "102")
+
+        run_driver("tab", SETTINGS, "0")
+        type_into(SETTINGS, PASSEDIT, "p" * 44)
+        run_driver("click", SETTINGS, "ＯＫ")
+        self.assertIn("パスワードが長すぎます", message())
+        self.assertEqual(wait_until(lambda: focus(SETTINGS) == PASSEDIT, 5), True)
+        # OK with no password (the focus stays in the password box): saved, then
+        # the prompt; giving it up opens the window again, as it was left.
+        type_into(SETTINGS, PASSEDIT, "")
+        run_driver("command", SETTINGS, "102")
+        self.assertEqual(run_driver("wait", PROMPT, "20")[0], 0)
+        run_driver("key", PROMPT, "escape")
+        self.assertEqual(run_driver("wait", SETTINGS, "20")[0], 0)
+        self.assertEqual(run_driver("tab", SETTINGS)[1].strip(), "0", "the tab shown last")
+        self.assertEqual(wait_until(lambda: focus(SETTINGS) == PASSEDIT, 5), True,
+                         "OK has the focus only the first time: %s" % focus(SETTINGS))
+        self.assertIn("\r\nPasswd=\r\n", z.ini())
+        self.assertEqual(z.close_box(), 0)
+
     def test_hand_edited_long_list_is_saved_as_it_is(self):
         ini = ('[NETWORK]\nPopAddress="127.0.0.1"\nPasswd=%s\n'
                '[CHECKADDRESS]\nSettingNumber=22\n' % stored_password("secret") +
