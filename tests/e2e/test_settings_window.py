@@ -3,6 +3,7 @@ into the boxes, clicking, pressing keys, reading the message boxes and the
 saved ZEPHO.ini."""
 import os
 import shutil
+import subprocess
 import tempfile
 import time
 import unittest
@@ -16,7 +17,8 @@ PROMPT = "ZEPHO - パスワード入力"
 FIRST_FILE = "[OTHER]\r\nRecvSleep=0\r\n"
 
 # Control numbers (resources/resource.h).
-POPADRESS, POPPORT, POPACOUNT, PASSEDIT, POPTIME = "112", "114", "116", "118", "121"
+POPADRESS, POPPORT, POPACOUNT, PASSEDIT, POPTIME, UPDOWN1 = (
+    "112", "114", "116", "118", "121", "122")
 LISTVIEW, NEW_BUTTON, COMBOACCOUNT, ACCOUNTRELOAD = "132", "133", "150", "151"
 EDITOR_HEADER, EDITOR_ADDRESS = "402", "404"
 
@@ -212,6 +214,30 @@ class SettingsWindowTest(E2ETest):
         self.assertEqual(wait_until(lambda: focus(SETTINGS) == PASSEDIT, 5), True,
                          "OK has the focus only the first time: %s" % focus(SETTINGS))
         self.assertIn("\r\nPasswd=\r\n", z.ini())
+        self.assertEqual(z.close_box(), 0)
+
+    def test_interval_arrows_step_the_text_within_1_to_99(self):
+        z = self.open_first_start("[OTHER]\nPopTime=98\n")
+        run_driver("tab", SETTINGS, "0")
+        x, y, w, h = (int(v) for v in run_driver("rect", SETTINGS, UPDOWN1)[1].split())
+
+        def arrow(up, expect):
+            subprocess.run(["xdotool", "mousemove", str(x + w // 2),
+                            str(y + (h // 4 if up else 3 * h // 4)), "click", "1"], check=True)
+            self.assertEqual(wait_until(lambda: item(SETTINGS, POPTIME) == expect, 5), True,
+                             "%s: %s" % (expect, item(SETTINGS, POPTIME)))
+
+        arrow(True, "99")
+        arrow(True, "99")
+        arrow(False, "98")
+        type_into(SETTINGS, POPTIME, "1")
+        arrow(False, "1")
+        arrow(True, "2")
+        type_into(SETTINGS, POPTIME, "ab")
+        subprocess.run(["xdotool", "mousemove", str(x + w // 2), str(y + h // 4), "click", "1"])
+        self.assertEqual(message(), "'ab' は整数ではありません")
+        self.assertEqual(item(SETTINGS, POPTIME), "ab")
+        subprocess.run(["xdotool", "mousemove", "0", "0"])
         self.assertEqual(z.close_box(), 0)
 
     def test_hand_edited_long_list_is_saved_as_it_is(self):
