@@ -42,6 +42,12 @@ void CheckCycle::Timer1Timer() {
 }
 
 void CheckCycle::StartCheck() {
+  // An empty PASS could only be refused by the server: ask for the password
+  // instead (a typed one starts the check again).
+  if (settings_.Passwd.empty()) {
+    AskPassword();
+    return;
+  }
   ClearResults();
   if (sources_.LoadReceivedIdList(received_) == 0) received_.reset();
   received_text_.reset();

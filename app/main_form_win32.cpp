@@ -38,7 +38,10 @@ std::string ProgramFolder() {
 }  // namespace
 
 TForm1::TForm1(winlib::Application& app)
-    : app_(app), transport_(app.Handle()), cycle_(settings, *this, transport_, *this) {}
+    : app_(app),
+      transport_(app.Handle()),
+      cycle_(settings, *this, transport_, *this),
+      settings_window_(app.Instance()) {}
 
 TForm1::~TForm1() {
   if (hwnd_) DestroyWindow(hwnd_);
@@ -234,9 +237,7 @@ void TForm1::ShowPasswordPrompt() {
   ui::ShowPasswordPrompt(app_.Instance(), app_.Handle(), app_icon_, actions);
 }
 
-void TForm1::ClearPasswordBox() {
-  // The password box belongs to the connection tab of the settings window.
-}
+void TForm1::ClearPasswordBox() { settings_window_.SetText(FormEdit::PassEdit, ""); }
 
 int TForm1::LoadReceivedIdList(std::optional<ReceivedIdList>& list) {
   return zepho::LoadReceivedIdList(mailbox_, settings, list);
@@ -260,12 +261,13 @@ void TForm1::ShowSettings() {
   ShowWindow(app_.Handle(), SW_SHOW);
   // The taskbar button's window must not keep the focus from the form.
   SetForegroundWindow(hwnd_);
-  SetFocus(GetDlgItem(hwnd_, IDC_OKBUTTON));
+  // OK has the focus the first time; later the window keeps the focus it had.
+  if (!settings_shown_before_) settings_window_.FocusControl(IDC_OKBUTTON);
+  settings_shown_before_ = true;
 }
 
 void TForm1::FormShow() {
-  Guard([&] { LoadSettings(profile_, settings); });
-  EnumerateAccounts(mailbox_, accounts, settings);
+  Guard([&] { settings_form_.Fill(); });
   cycle_.SettingsShown();
 }
 
@@ -279,7 +281,7 @@ void TForm1::HideSettings() {
 
 void TForm1::OKButtonClick() {
   Guard([&] {
-    SaveSettings(profile_, settings);
+    if (!settings_form_.OKButtonClick()) return;  // refused: the window stays
     HideSettings();
     if (settings.Passwd.empty())
       Post(ProgramMessage::AskPassword);
@@ -294,14 +296,8 @@ void TForm1::CANButtonClick() {
 }
 
 void TForm1::OnEscape() {
-  // Escape typed into an edit box or a list stays with it; on the window itself
-  // or on one of its buttons it works as Cancel.
-  const HWND focus = GetFocus();
-  if (focus && focus != hwnd_) {
-    wchar_t cls[32] = L"";
-    GetClassNameW(focus, cls, 32);
-    if (lstrcmpiW(cls, L"Button") != 0 && lstrcmpiW(cls, WC_TABCONTROLW) != 0) return;
-  }
+  // Only Escape that reaches the window itself comes here: typed into one of
+  // its controls, buttons included, it stays with that control (winlib::Application).
   CANButtonClick();
 }
 
@@ -341,21 +337,14 @@ INT_PTR CALLBACK TForm1::DialogProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM l
   return form ? form->OnDialogMessage(msg, wparam, lparam) : FALSE;
 }
 
-INT_PTR TForm1::OnDialogMessage(UINT msg, WPARAM wparam, LPARAM /*lparam*/) {
+INT_PTR TForm1::OnDialogMessage(UINT msg, WPARAM wparam, LPARAM lparam) {
   switch (msg) {
-    case WM_INITDIALOG: {
-      HWND tabs = GetDlgItem(hwnd_, IDC_PAGECONTROL);
-      const wchar_t* names[] = {texts::kTabConnection, texts::kTabCheckAddress, texts::kTabOther};
-      for (int i = 0; i < 3; ++i) {
-        TCITEMW item{};
-        item.mask = TCIF_TEXT;
-        item.pszText = const_cast<wchar_t*>(names[i]);
-        SendMessageW(tabs, TCM_INSERTITEMW, i, reinterpret_cast<LPARAM>(&item));
-      }
-      SendMessageW(tabs, TCM_SETCURSEL, 1, 0);  // opens on the check addresses first
+    case WM_INITDIALOG:
+      settings_window_.Attach(hwnd_, settings_form_);
       SetFocus(GetDlgItem(hwnd_, IDC_OKBUTTON));
       return FALSE;
-    }
+    case WM_NOTIFY:
+      return settings_window_.OnNotify(lparam) ? TRUE : FALSE;
     case WM_TIMER:
       if (wparam == kTimer1) cycle_.Timer1Timer();
       if (wparam == kTimer2) cycle_.Timer2Timer();
@@ -368,7 +357,7 @@ INT_PTR TForm1::OnDialogMessage(UINT msg, WPARAM wparam, LPARAM /*lparam*/) {
         case IDC_ZEPHOENDBTN: ZephoEndBtnClick(); return TRUE;
         case IDCANCEL: OnEscape(); return TRUE;
       }
-      break;
+      return settings_window_.OnCommand(wparam, lparam) ? TRUE : FALSE;
     case WM_CLOSE:  // the close box ends the program
       CloseMainForm();
       return TRUE;

@@ -14,6 +14,8 @@
 #include "pop3/socket_transport_win32.h"
 #include "settings/profile_win32.h"
 #include "settings/settings_file.h"
+#include "settings/settings_form.h"
+#include "ui/settings_window.h"
 #include "winlib/application.h"
 
 namespace zepho {
@@ -89,6 +91,10 @@ class TForm1 : public CycleShell, public CycleSources {
   SocketTransport transport_;
   CheckCycle cycle_;
   NOTIFYICONDATAW tray_{};
+  // The settings window: its controls, and the rules they follow.
+  ui::SettingsWindow settings_window_;
+  SettingsForm settings_form_{settings, profile_, mailbox_, accounts, settings_window_};
+  bool settings_shown_before_ = false;
 };
 
 }  // namespace zepho

@@ -59,11 +59,11 @@ void Delete(Profile& p, const std::string& section, const std::string& key) {
   if (!p.DeleteKey(section, key)) throw SettingsWriteError(p.Path());
 }
 
-// A count read from the file, limited to the slots that new-mail detection has:
-// a hand-edited count beyond them (even 2000000000) costs at most 20 reads.
-int CheckAddressCount(Profile& p) {
+// A count read from the file, limited so that a hand-edited count (even
+// 2000000000) costs at most `limit` entries' worth of reads or deletes.
+int CheckAddressCount(Profile& p, int limit) {
   const std::int32_t n = ReadProfileInt(p, kSectionCheckAddress, "SettingNumber", 0);
-  return std::clamp<std::int32_t>(n, 0, kMaxCheckAddresses);
+  return std::clamp<std::int32_t>(n, 0, limit);
 }
 
 std::string HeaderKey(int i) { return "CheckString" + std::to_string(i); }
@@ -77,13 +77,14 @@ bool IsStorable(const std::string& plain) {
 
 }  // namespace
 
-std::int32_t ParseProfileInt(const std::string& text, std::int32_t def) {
-  std::optional<std::int32_t> v;
+std::optional<std::int32_t> ParseInteger(const std::string& text) {
   if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X'))
-    v = ParseHex(text.substr(2));
-  else
-    v = ParseDecimal(text);
-  return v.value_or(def);
+    return ParseHex(text.substr(2));
+  return ParseDecimal(text);
+}
+
+std::int32_t ParseProfileInt(const std::string& text, std::int32_t def) {
+  return ParseInteger(text).value_or(def);
 }
 
 std::int32_t ReadProfileInt(Profile& p, const std::string& section, const std::string& key,
@@ -145,9 +146,9 @@ void SaveSettings(Profile& p, const Settings& s) {
   Write(p, net, "Passwd", StoredPasswordValue(s.Passwd));
 }
 
-std::vector<CheckAddress> ReadCheckAddresses(Profile& p) {
+std::vector<CheckAddress> ReadCheckAddresses(Profile& p, int limit) {
   std::vector<CheckAddress> entries;
-  const int n = CheckAddressCount(p);
+  const int n = CheckAddressCount(p, std::min(limit, kMaxStoredCheckAddresses));
   for (int i = 1; i <= n; ++i) {
     std::string header = p.ReadString(kSectionCheckAddress, HeaderKey(i), "");
     std::string address = p.ReadString(kSectionCheckAddress, AddressKey(i), "");
@@ -158,15 +159,15 @@ std::vector<CheckAddress> ReadCheckAddresses(Profile& p) {
 }
 
 void WriteCheckAddresses(Profile& p, const std::vector<CheckAddress>& entries) {
-  const int old_count = CheckAddressCount(p);
+  const int old_count = CheckAddressCount(p, kMaxStoredCheckAddresses);
   for (int i = 1; i <= old_count; ++i) {
     Delete(p, kSectionCheckAddress, HeaderKey(i));
     Delete(p, kSectionCheckAddress, AddressKey(i));
   }
-  // Only 20 entries are ever read back, so a longer list is cut to its first 20
-  // rather than leaving entries in the file that nothing would see.
+  // A hand-edited list longer than 20 is kept as it is; new-mail detection
+  // uses its first 20.
   const int n = static_cast<int>(
-      std::min<std::size_t>(entries.size(), static_cast<std::size_t>(kMaxCheckAddresses)));
+      std::min<std::size_t>(entries.size(), static_cast<std::size_t>(kMaxStoredCheckAddresses)));
   WriteInt(p, kSectionCheckAddress, "SettingNumber", n);
   for (int i = 1; i <= n; ++i) {
     const CheckAddress& e = entries[static_cast<std::size_t>(i - 1)];

@@ -54,6 +54,8 @@ class SettingsWriteError : public std::runtime_error {
 // Integer rule of the file: "0x"/"0X" followed by at least one character is
 // hexadecimal, anything else decimal; absent or invalid gives `def`.
 std::int32_t ParseProfileInt(const std::string& text, std::int32_t def);
+// The same rule without a default: nullopt when the text is no integer.
+std::optional<std::int32_t> ParseInteger(const std::string& text);
 std::int32_t ReadProfileInt(Profile& p, const std::string& section, const std::string& key,
                             std::int32_t def);
 
@@ -67,9 +69,15 @@ struct CheckAddress {
   std::string address;
 };
 
+// New-mail detection has 20 slots, and the settings window adds entries up to 20.
 inline constexpr int kMaxCheckAddresses = 20;
+// A list edited by hand may be longer; it is read and saved as it is, up to this
+// many entries, so that an absurd count cannot make a read or a save run for long.
+inline constexpr int kMaxStoredCheckAddresses = 1000;
 
-std::vector<CheckAddress> ReadCheckAddresses(Profile& p);
+// The entries numbered 1 ... min(SettingNumber, limit).
+std::vector<CheckAddress> ReadCheckAddresses(Profile& p, int limit = kMaxStoredCheckAddresses);
+// Writes at most kMaxStoredCheckAddresses entries.
 void WriteCheckAddresses(Profile& p, const std::vector<CheckAddress>& entries);
 
 // The stored form of a password is ScramblePassword applied twice.

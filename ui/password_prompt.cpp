@@ -1,6 +1,8 @@
 #include "ui/password_prompt.h"
 
+#include "app/texts_win32.h"
 #include "resources/resource.h"
+#include "settings/settings_form.h"
 #include "winlib/text.h"
 
 namespace zepho::ui {
@@ -36,8 +38,14 @@ INT_PTR CALLBACK PromptProc(HWND dlg, UINT msg, WPARAM wparam, LPARAM lparam) {
         case IDOK: {  // Enter
           const std::wstring text = EditText(GetDlgItem(dlg, IDC_PW_EDIT));
           if (text.empty()) return TRUE;  // nothing happens; the prompt stays
+          const std::string password = winlib::Narrow932(text);
+          if (!PasswordFits(password)) {  // it could not be stored: say so, stay
+            MessageBoxW(dlg, texts::kPasswordTooLong, texts::kCaption, MB_OK);
+            SetFocus(GetDlgItem(dlg, IDC_PW_EDIT));
+            return TRUE;
+          }
           EndDialog(dlg, IDOK);
-          state->actions->accept(winlib::Narrow932(text));
+          state->actions->accept(password);
           return TRUE;
         }
         case IDCANCEL:  // Escape or the close box

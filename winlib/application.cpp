@@ -28,7 +28,14 @@ bool Application::Dispatch(MSG& msg) {
     terminated_ = true;
     return false;
   }
-  if (main_form_ && IsDialogMessageW(main_form_, &msg)) return true;
+  // The main form does not preview its controls' keys: Escape typed into one
+  // of them (a button, an edit, the list) stays with that control, and only
+  // Escape that reaches the form itself becomes its Cancel (IDCANCEL).
+  const bool escape = (msg.message == WM_KEYDOWN || msg.message == WM_KEYUP ||
+                       msg.message == WM_CHAR) &&
+                      msg.wParam == VK_ESCAPE;
+  const bool for_a_control = main_form_ && msg.hwnd != main_form_ && IsChild(main_form_, msg.hwnd);
+  if (main_form_ && !(escape && for_a_control) && IsDialogMessageW(main_form_, &msg)) return true;
   TranslateMessage(&msg);
   DispatchMessageW(&msg);
   return true;

@@ -40,4 +40,10 @@ struct RegKeyTraits {
 };
 using UniqueRegKey = Unique<HKEY, RegKeyTraits>;
 
+struct FontTraits {
+  static HFONT Invalid() { return nullptr; }
+  static void Close(HFONT h) { DeleteObject(h); }
+};
+using UniqueFont = Unique<HFONT, FontTraits>;
+
 }  // namespace winlib

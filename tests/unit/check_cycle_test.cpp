@@ -294,6 +294,27 @@ TEST_F(CycleTest, PromptGivenUpOpensTheSettingsWindow) {
             (std::vector<std::string>{"prompt", "clear passedit", "post tray 1224"}));
 }
 
+// A due check with no password (a Cancel after it could not be stored, say)
+// asks for it rather than sending an empty PASS.
+TEST_F(CycleTest, CheckWithoutPasswordAsksForItFirst) {
+  struct Case { std::string typed; std::vector<std::string> events; };
+  const Case cases[] = {
+      {"", {"prompt", "clear passedit", "post tray 1224"}},
+      {"typed", {"prompt", "post start"}},
+  };
+  for (const Case& c : cases) {
+    settings.Passwd.clear();
+    shell.events.clear();
+    connection.calls.clear();
+    shell.prompt_types = c.typed;
+    cycle.StartCheck();
+    EXPECT_EQ(shell.events, c.events);
+    EXPECT_TRUE(connection.calls.empty()) << "no connection without a password";
+  }
+  cycle.StartCheck();  // with the typed password
+  EXPECT_EQ(connection.calls, (std::vector<std::string>{"open 127.0.0.1:110"}));
+}
+
 TEST_F(CycleTest, SettingsShownStopsCounting) {
   cycle.ArmCheckTimer();
   cycle.CheckTicks = 4;

@@ -476,9 +476,11 @@ TEST(SettingsCheckAddress, OverwriteThreeByOne) {
             "CheckString1+A=\"list@example.jp\"\n");
 }
 
-// Counts at or below zero, unreadable or huge: nothing, or at most 20 entries
-// and never more than 20 slots' worth of reads or deletes.
+// Counts at or below zero, unreadable or huge: nothing, or the entries the file
+// holds, and never more than kMaxStoredCheckAddresses entries' worth of reads or
+// deletes. A hand-edited list longer than 20 is read as it is.
 TEST(SettingsCheckAddress, CountsOutOfRange) {
+  constexpr int kBound = kMaxStoredCheckAddresses;
   struct Case { std::string count; std::size_t entries; int deletes; };
   const Case cases[] = {
       {"", 0, 0},
@@ -488,9 +490,10 @@ TEST(SettingsCheckAddress, CountsOutOfRange) {
       {"abc", 0, 0},
       {"2", 2, 4},
       {"20", 20, 40},
-      {"21", 20, 40},
-      {"2000000000", 20, 40},
-      {"0x7FFFFFFF", 20, 40},
+      {"21", 21, 42},
+      {"25", 25, 50},
+      {"2000000000", 25, 2 * kBound},
+      {"0x7FFFFFFF", 25, 2 * kBound},
   };
   for (const Case& c : cases) {
     MemoryProfile p;
@@ -499,7 +502,7 @@ TEST(SettingsCheckAddress, CountsOutOfRange) {
     const std::vector<CheckAddress> got = ReadCheckAddresses(p);
     EXPECT_EQ(got.size(), c.entries) << c.count;
     for (std::size_t i = 0; i < got.size(); ++i) EXPECT_EQ(got[i].number, static_cast<int>(i) + 1);
-    EXPECT_LE(p.reads, 1 + 2 * kMaxCheckAddresses) << c.count;
+    EXPECT_LE(p.reads, 1 + 2 * kBound) << c.count;
 
     WriteCheckAddresses(p, {});
     ASSERT_EQ(p.log.size(), static_cast<std::size_t>(c.deletes) + 1) << c.count;
@@ -508,17 +511,34 @@ TEST(SettingsCheckAddress, CountsOutOfRange) {
   }
 }
 
-TEST(SettingsCheckAddress, WritesOnlyTheFirst20) {
-  std::vector<CheckAddress> entries;
-  for (int i = 1; i <= 25; ++i) entries.push_back({0, "To:", "x" + std::to_string(i)});
+// What new-mail detection reads stops at its 20 slots.
+TEST(SettingsCheckAddress, ReadLimitedToTheGivenCount) {
   MemoryProfile p;
-  WriteCheckAddresses(p, entries);
-  EXPECT_EQ(p.FindKey("CHECKADDRESS", "SettingNumber")->value, "20");
-  EXPECT_EQ(p.FindKey("CHECKADDRESS", "CheckString20+A")->value, "\"x20\"");
-  EXPECT_EQ(p.FindKey("CHECKADDRESS", "CheckString21"), nullptr);
-  const std::vector<CheckAddress> got = ReadCheckAddresses(p);
+  p.Set("CHECKADDRESS", "SettingNumber", "2000000000");
+  for (int i = 1; i <= 25; ++i) SetEntry(p, i, "From:", "a" + std::to_string(i));
+  const std::vector<CheckAddress> got = ReadCheckAddresses(p, kMaxCheckAddresses);
   ASSERT_EQ(got.size(), 20u);
-  EXPECT_TRUE(Same(got[19], {20, "To:", "x20"}));
+  EXPECT_TRUE(Same(got[19], {20, "From:", "a20"}));
+  EXPECT_LE(p.reads, 1 + 2 * kMaxCheckAddresses);
+}
+
+// A list longer than 20 (from a hand-edited file) is saved whole; beyond the
+// bound it is cut.
+TEST(SettingsCheckAddress, LongListsAreSavedAsTheyAre) {
+  struct Case { int given; int stored; };
+  for (const Case c : {Case{25, 25}, Case{kMaxStoredCheckAddresses + 5, kMaxStoredCheckAddresses}}) {
+    std::vector<CheckAddress> entries;
+    for (int i = 1; i <= c.given; ++i) entries.push_back({0, "To:", "x" + std::to_string(i)});
+    MemoryProfile p;
+    WriteCheckAddresses(p, entries);
+    EXPECT_EQ(p.FindKey("CHECKADDRESS", "SettingNumber")->value, std::to_string(c.stored));
+    EXPECT_EQ(p.FindKey("CHECKADDRESS", "CheckString" + std::to_string(c.stored) + "+A")->value,
+              "\"x" + std::to_string(c.stored) + "\"");
+    EXPECT_EQ(p.FindKey("CHECKADDRESS", "CheckString" + std::to_string(c.stored + 1)), nullptr);
+    const std::vector<CheckAddress> got = ReadCheckAddresses(p);
+    ASSERT_EQ(got.size(), static_cast<std::size_t>(c.stored));
+    EXPECT_TRUE(Same(got[20], {21, "To:", "x21"}));
+  }
 }
 
 TEST(SettingsCheckAddress, FailedDeleteStopsTheWrite) {

@@ -1,0 +1,323 @@
+#include "ui/settings_window.h"
+
+#include <commctrl.h>
+
+#include "app/texts_win32.h"
+#include "resources/resource.h"
+#include "ui/check_address_editor.h"
+#include "winlib/text.h"
+
+namespace zepho::ui {
+
+namespace {
+
+int IdOf(FormEdit e) {
+  switch (e) {
+    case FormEdit::PopAdress: return IDC_POPADRESS;
+    case FormEdit::PopPort: return IDC_POPPORT;
+    case FormEdit::PopAcount: return IDC_POPACOUNT;
+    case FormEdit::PopTime: return IDC_POPTIME;
+    case FormEdit::PassEdit: return IDC_PASSEDIT;
+  }
+  return 0;
+}
+
+int IdOf(FormCheck c) {
+  switch (c) {
+    case FormCheck::CheckBox1: return IDC_CHECKBOX1;
+    case FormCheck::CheckBox2: return IDC_CHECKBOX2;
+    case FormCheck::CheckBox3: return IDC_CHECKBOX3;
+    case FormCheck::AllIconCheck: return IDC_ALLICONCHECK;
+    case FormCheck::TCheckRecvDo: return IDC_TCHECKRECVDO;
+    case FormCheck::CheckInboxMove: return IDC_CHECKINBOXMOVE;
+    case FormCheck::CheckNozari: return IDC_CHECKNOZARI;
+    case FormCheck::CheckApop: return IDC_CHECKAPOP;
+  }
+  return 0;
+}
+
+int IdOf(FormButton b) {
+  return b == FormButton::chkNewButton ? IDC_CHKNEWBUTTON : IDC_ACCOUNTRELOAD;
+}
+
+// The controls of each tab lie in one range of numbers.
+constexpr int kFirstPageControl = IDC_GROUPBOX2;
+constexpr int kLastPageControl = IDC_ACCOUNTRELOAD;
+int PageOf(int id) { return id < IDC_GROUPBOX1 ? 0 : id < IDC_GROUPBOX4 ? 1 : 2; }
+
+std::wstring WindowText(HWND h) {
+  std::wstring text(static_cast<size_t>(GetWindowTextLengthW(h)) + 1, L'\0');
+  text.resize(static_cast<size_t>(GetWindowTextW(h, text.data(), static_cast<int>(text.size()))));
+  return text;
+}
+
+HFONT MakeFont(int pixels) {
+  return CreateFontW(-pixels, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, SHIFTJIS_CHARSET,
+                     OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH,
+                     L"ＭＳ Ｐゴシック");
+}
+
+}  // namespace
+
+void SettingsWindow::Attach(HWND dialog, SettingsForm& form) {
+  dialog_ = dialog;
+  form_ = &form;
+  const HWND tabs = Item(IDC_PAGECONTROL);
+  const wchar_t* names[] = {texts::kTabConnection, texts::kTabCheckAddress, texts::kTabOther};
+  for (int i = 0; i < 3; ++i) {
+    TCITEMW item{};
+    item.mask = TCIF_TEXT;
+    item.pszText = const_cast<wchar_t*>(names[i]);
+    SendMessageW(tabs, TCM_INSERTITEMW, i, reinterpret_cast<LPARAM>(&item));
+  }
+  // Opens on the check addresses the first time; the window is kept, so later
+  // it opens on whichever tab was shown last.
+  SendMessageW(tabs, TCM_SETCURSEL, 1, 0);
+  ShowPage(1);
+  SendMessageW(Item(IDC_POPTIME), EM_LIMITTEXT, 2, 0);
+  SendMessageW(Item(IDC_UPDOWN1), UDM_SETRANGE32, 1, 99);
+  SetupList();
+  SetupTooltip();
+  SetupFonts();
+}
+
+void SettingsWindow::ShowPage(int page) {
+  for (int id = kFirstPageControl; id <= kLastPageControl; ++id)
+    if (const HWND h = Item(id)) ShowWindow(h, PageOf(id) == page ? SW_SHOW : SW_HIDE);
+}
+
+void SettingsWindow::SetupList() {
+  const HWND list = Item(IDC_LISTVIEW1);
+  SendMessageW(list, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_FULLROWSELECT, LVS_EX_FULLROWSELECT);
+  const std::pair<const wchar_t*, int> columns[] = {{texts::kColumnHeader, 100},
+                                                    {texts::kColumnAddress, 215}};
+  for (int i = 0; i < 2; ++i) {
+    LVCOLUMNW c{};
+    c.mask = LVCF_TEXT | LVCF_WIDTH;
+    c.pszText = const_cast<wchar_t*>(columns[i].first);
+    c.cx = columns[i].second;
+    SendMessageW(list, LVM_INSERTCOLUMNW, i, reinterpret_cast<LPARAM>(&c));
+  }
+  SetWindowSubclass(list, ListProc, 1, reinterpret_cast<DWORD_PTR>(this));
+}
+
+void SettingsWindow::SetupTooltip() {
+  tooltip_ = CreateWindowExW(0, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP, CW_USEDEFAULT,
+                             CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, dialog_, nullptr,
+                             instance_, nullptr);
+  for (const texts::Hint& hint : texts::kHints) {
+    if (!hint.shown) continue;
+    TOOLINFOW tool{};
+    tool.cbSize = sizeof tool;
+    tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+    tool.hwnd = dialog_;
+    tool.uId = reinterpret_cast<UINT_PTR>(Item(hint.control));
+    tool.lpszText = const_cast<wchar_t*>(hint.text);
+    SendMessageW(tooltip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+  }
+}
+
+void SettingsWindow::SetupFonts() {
+  font13_.reset(MakeFont(13));
+  font15_.reset(MakeFont(15));
+  SendMessageW(Item(IDC_LABEL6), WM_SETFONT, reinterpret_cast<WPARAM>(font13_.get()), FALSE);
+  for (int id : {IDC_CHKNEWBUTTON, IDC_CHKMODBUTTON, IDC_CHKDELBUTTON})
+    SendMessageW(Item(id), WM_SETFONT, reinterpret_cast<WPARAM>(font15_.get()), FALSE);
+}
+
+bool SettingsWindow::OnCommand(WPARAM wparam, LPARAM /*lparam*/) {
+  const int id = LOWORD(wparam);
+  const int code = HIWORD(wparam);
+  if (id == IDC_COMBOACCOUNT) {
+    if (code == CBN_SELCHANGE) form_->ComboAccountChange();
+    return true;
+  }
+  if (code != BN_CLICKED) return false;
+  switch (id) {
+    case IDC_CHKNEWBUTTON: form_->chkNewButtonClick(); return true;
+    case IDC_CHKMODBUTTON: form_->chkModButtonClick(); return true;
+    case IDC_CHKDELBUTTON: form_->chkDelButtonClick(); return true;
+    case IDC_CHECKBOX3: form_->CheckBox3Click(); return true;
+    case IDC_TCHECKRECVDO: form_->TCheckRecvDoClick(); return true;
+    case IDC_ACCOUNTRELOAD: form_->AccountReloadClick(); return true;
+  }
+  return false;
+}
+
+bool SettingsWindow::OnNotify(LPARAM lparam) {
+  const auto* hdr = reinterpret_cast<const NMHDR*>(lparam);
+  switch (hdr->idFrom) {
+    case IDC_PAGECONTROL:
+      if (hdr->code != TCN_SELCHANGE) return false;
+      ShowPage(static_cast<int>(SendMessageW(hdr->hwndFrom, TCM_GETCURSEL, 0, 0)));
+      return true;
+    case IDC_UPDOWN1:
+      if (hdr->code != UDN_DELTAPOS) return false;
+      form_->UpDown1Click(reinterpret_cast<const NMUPDOWN*>(lparam)->iDelta > 0);
+      // The arrows' own position is not used: it stays where Fill put it, and
+      // every click reaches the handler, also at the ends of the range.
+      SetWindowLongPtrW(dialog_, DWLP_MSGRESULT, TRUE);
+      return true;
+    case IDC_LISTVIEW1:
+      if (hdr->code != NM_DBLCLK) return false;
+      form_->ListView1DblClick();
+      return true;
+  }
+  return false;
+}
+
+LRESULT CALLBACK SettingsWindow::ListProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam,
+                                          UINT_PTR /*id*/, DWORD_PTR self) {
+  auto* window = reinterpret_cast<SettingsWindow*>(self);
+  switch (msg) {
+    case WM_GETDLGCODE:
+      // Enter belongs to the list (it edits the selected entry), not to the dialog.
+      if (wparam == VK_RETURN) return DLGC_WANTALLKEYS | DefSubclassProc(hwnd, msg, wparam, lparam);
+      break;
+    case WM_KEYDOWN:
+      if (wparam == VK_RETURN) {
+        window->form_->ListView1KeyDown(13);
+        return 0;
+      }
+      break;
+    case WM_CHAR:
+      if (wparam == L'\r') return 0;
+      break;
+  }
+  return DefSubclassProc(hwnd, msg, wparam, lparam);
+}
+
+void SettingsWindow::FocusControl(int id) {
+  SendMessageW(dialog_, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(Item(id)), TRUE);
+}
+
+std::string SettingsWindow::Text(FormEdit edit) {
+  return winlib::Narrow932(WindowText(Item(IdOf(edit))));
+}
+
+void SettingsWindow::SetText(FormEdit edit, const std::string& text) {
+  SetWindowTextW(Item(IdOf(edit)), winlib::Wide932(text).c_str());
+}
+
+bool SettingsWindow::Checked(FormCheck box) {
+  return SendMessageW(Item(IdOf(box)), BM_GETCHECK, 0, 0) == BST_CHECKED;
+}
+
+void SettingsWindow::SetChecked(FormCheck box, bool checked) {
+  SendMessageW(Item(IdOf(box)), BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
+}
+
+void SettingsWindow::SetEnabled(FormCheck box, bool enabled) {
+  EnableWindow(Item(IdOf(box)), enabled);
+}
+
+void SettingsWindow::SetEnabled(FormButton button, bool enabled) {
+  EnableWindow(Item(IdOf(button)), enabled);
+}
+
+void SettingsWindow::ShowConnectionTab() {
+  SendMessageW(Item(IDC_PAGECONTROL), TCM_SETCURSEL, 0, 0);
+  ShowPage(0);
+}
+
+void SettingsWindow::Focus(FormEdit edit) { FocusControl(IdOf(edit)); }
+
+void SettingsWindow::FocusList() { FocusControl(IDC_LISTVIEW1); }
+
+void SettingsWindow::SetUpDownPosition(std::int32_t position) {
+  SendMessageW(Item(IDC_UPDOWN1), UDM_SETPOS32, 0, position);
+}
+
+void SettingsWindow::SetAccountItems(const std::vector<std::string>& titles) {
+  const HWND combo = Item(IDC_COMBOACCOUNT);
+  SendMessageW(combo, CB_RESETCONTENT, 0, 0);
+  for (const std::string& title : titles)
+    SendMessageW(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(winlib::Wide932(title).c_str()));
+  SendMessageW(combo, CB_SETCURSEL, static_cast<WPARAM>(-1), 0);
+}
+
+void SettingsWindow::SelectAccount(int index) {
+  SendMessageW(Item(IDC_COMBOACCOUNT), CB_SETCURSEL, static_cast<WPARAM>(index), 0);
+}
+
+int SettingsWindow::SelectedAccount() {
+  return static_cast<int>(SendMessageW(Item(IDC_COMBOACCOUNT), CB_GETCURSEL, 0, 0));
+}
+
+bool SettingsWindow::SameTitle(const std::string& a, const std::string& b) {
+  const std::wstring wa = winlib::Wide932(a), wb = winlib::Wide932(b);
+  return CompareStringW(LOCALE_USER_DEFAULT, NORM_IGNORECASE, wa.c_str(),
+                        static_cast<int>(wa.size()), wb.c_str(),
+                        static_cast<int>(wb.size())) == CSTR_EQUAL;
+}
+
+void SettingsWindow::ClearList() { SendMessageW(Item(IDC_LISTVIEW1), LVM_DELETEALLITEMS, 0, 0); }
+
+void SettingsWindow::AddListItem(const CheckAddress& entry) {
+  LVITEMW item{};
+  item.mask = LVIF_TEXT;
+  item.iItem = ListCount();
+  const std::wstring header = winlib::Wide932(entry.header);
+  item.pszText = const_cast<wchar_t*>(header.c_str());
+  const int index = static_cast<int>(
+      SendMessageW(Item(IDC_LISTVIEW1), LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item)));
+  if (index >= 0) SetListItem(index, entry);
+}
+
+void SettingsWindow::SetListItem(int index, const CheckAddress& entry) {
+  const std::wstring header = winlib::Wide932(entry.header);
+  const std::wstring address = winlib::Wide932(entry.address);
+  LVITEMW item{};
+  item.iSubItem = 0;
+  item.pszText = const_cast<wchar_t*>(header.c_str());
+  SendMessageW(Item(IDC_LISTVIEW1), LVM_SETITEMTEXTW, index, reinterpret_cast<LPARAM>(&item));
+  item.iSubItem = 1;
+  item.pszText = const_cast<wchar_t*>(address.c_str());
+  SendMessageW(Item(IDC_LISTVIEW1), LVM_SETITEMTEXTW, index, reinterpret_cast<LPARAM>(&item));
+}
+
+void SettingsWindow::DeleteListItem(int index) {
+  SendMessageW(Item(IDC_LISTVIEW1), LVM_DELETEITEM, index, 0);
+}
+
+int SettingsWindow::ListCount() {
+  return static_cast<int>(SendMessageW(Item(IDC_LISTVIEW1), LVM_GETITEMCOUNT, 0, 0));
+}
+
+CheckAddress SettingsWindow::ListItem(int index) {
+  CheckAddress entry;
+  std::wstring buffer(2048, L'\0');  // a stored value has at most 1023 bytes
+  LVITEMW item{};
+  item.pszText = buffer.data();
+  item.cchTextMax = static_cast<int>(buffer.size());
+  for (int sub = 0; sub < 2; ++sub) {
+    item.iSubItem = sub;
+    const auto n = static_cast<size_t>(SendMessageW(Item(IDC_LISTVIEW1), LVM_GETITEMTEXTW, index,
+                                                    reinterpret_cast<LPARAM>(&item)));
+    const std::string text = winlib::Narrow932(std::wstring_view(buffer.data(), n));
+    (sub == 0 ? entry.header : entry.address) = text;
+  }
+  return entry;
+}
+
+int SettingsWindow::SelectedListItem() {
+  return static_cast<int>(SendMessageW(Item(IDC_LISTVIEW1), LVM_GETNEXTITEM,
+                                       static_cast<WPARAM>(-1), LVNI_SELECTED));
+}
+
+void SettingsWindow::InfoBox(FormMessage message) {
+  MessageBoxW(dialog_, texts::FormMessageText(message), texts::kCaption, MB_OK);
+}
+
+void SettingsWindow::NotAnInteger(const std::string& text) {
+  const std::wstring message = L"'" + winlib::Wide932(text) + texts::kNotAnInteger;
+  MessageBoxW(dialog_, message.c_str(), texts::kCaption, MB_OK | MB_ICONERROR);
+}
+
+void SettingsWindow::ShowCheckAddressEditor(CheckAddressFields& fields) {
+  // The editor shows the settings window's own small icon (the application's).
+  const auto icon = reinterpret_cast<HICON>(SendMessageW(dialog_, WM_GETICON, ICON_SMALL, 0));
+  ui::ShowCheckAddressEditor(instance_, dialog_, icon, fields);
+}
+
+}  // namespace zepho::ui
