@@ -69,7 +69,8 @@ zepho_prepare_prefix() {
     "$ZEPHO_WINE" reg import "Z:${reg//\//\\}" </dev/null >/dev/null 2>&1 9>&-
     if [ -n "$ZEPHO_PREFIX_SUFFIX" ]; then
       local face
-      for face in Tahoma "Microsoft Sans Serif" "MS Shell Dlg" "MS Shell Dlg 2" "Lucida Sans Unicode"; do
+      # Wine looks the links up by the face's full name, so bold needs its own entry.
+      for face in Tahoma "Tahoma Bold" "Microsoft Sans Serif" "Lucida Sans Unicode"; do
         "$ZEPHO_WINE" reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink' \
           /v "$face" /t REG_MULTI_SZ /d 'ipagp.ttf,IPAPGothic' /f </dev/null >/dev/null 2>&1 9>&-
       done
