@@ -21,8 +21,9 @@ constexpr UINT_PTR kTimer1 = 1;  // the check timer
 constexpr UINT_PTR kTimer2 = 2;  // the reply time-out
 constexpr wchar_t kFormProperty[] = L"ZEPHO.TForm1";
 
-// The folder of the running program, with its trailing separator, in code page 932.
-std::string ProgramFolder() {
+// The folder of the running program with its trailing separator, in UTF-16 as
+// the system gives it: a folder of any name on a Windows of any language.
+std::wstring ProgramFolder() {
   std::vector<wchar_t> path(MAX_PATH);
   for (;;) {
     const DWORD n = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
@@ -32,7 +33,9 @@ std::string ProgramFolder() {
     }
     path.resize(path.size() * 2);
   }
-  return FolderOf(winlib::Narrow932(std::wstring(path.begin(), path.end())));
+  const std::wstring full(path.begin(), path.end());
+  const size_t cut = full.find_last_of(L"\\:");
+  return cut == std::wstring::npos ? std::wstring() : full.substr(0, cut + 1);
 }
 
 }  // namespace
@@ -57,7 +60,7 @@ void TForm1::Guard(F&& handler) {
 }
 
 void TForm1::ShowWriteError(const SettingsWriteError& e) {
-  const std::wstring text = winlib::Wide932(e.path()) + texts::kCannotWrite;
+  const std::wstring text = e.path() + texts::kCannotWrite;
   MessageBoxW(app_.Handle(), text.c_str(), texts::kCaption, MB_OK | MB_ICONERROR);
 }
 
@@ -86,9 +89,9 @@ bool TForm1::FormCreate() {
   // 4. The mail client's window.
   FindCompanion();
   // 5. The files beside the program, whatever the working directory.
-  const std::string folder = ProgramFolder();
-  IniPath = folder + kIniFileName;
-  LogPath = folder + "ZEPHO.LOG";
+  const std::wstring folder = ProgramFolder();
+  IniPath = folder + winlib::Wide932(kIniFileName);
+  LogPath = folder + L"ZEPHO.LOG";
   profile_ = ProfileWin32(IniPath);
   // 6. Settings, then the mail client's accounts.
   Guard([&] { LoadSettings(profile_, settings); });
@@ -247,7 +250,7 @@ CheckList TForm1::LoadCheckList() { return zepho::LoadCheckList(profile_); }
 
 void TForm1::AppendLog(const std::string& text) {
   // Text mode: the C library writes every LF as CR LF.
-  FILE* f = _wfopen(winlib::Wide932(LogPath).c_str(), L"a");
+  FILE* f = _wfopen(LogPath.c_str(), L"a");
   if (!f) return;
   fwrite(text.data(), 1, text.size(), f);
   fclose(f);

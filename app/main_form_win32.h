@@ -59,8 +59,8 @@ class TForm1 : public CycleShell, public CycleSources {
   void FormClose();
 
   Settings settings;
-  std::string IniPath;
-  std::string LogPath;
+  std::wstring IniPath;
+  std::wstring LogPath;
   AccountTable accounts;
 
  private:
@@ -86,7 +86,7 @@ class TForm1 : public CycleShell, public CycleSources {
   WNDPROC previous_proc_ = nullptr;
   bool sockets_started_ = false;
   bool closed_ = false;
-  ProfileWin32 profile_{""};
+  ProfileWin32 profile_{L""};
   MailboxStoreWin32 mailbox_;
   SocketTransport transport_;
   CheckCycle cycle_;

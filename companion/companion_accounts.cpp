@@ -8,16 +8,29 @@ constexpr char kPropertySection[] = "Property";
 
 // The client's data folder, or nullopt when there is none. A value that is not
 // text is treated like a missing one: nothing below it can be trusted.
-std::optional<std::string> MailboxFolder(MailboxStore& store) {
+std::optional<std::wstring> MailboxFolder(MailboxStore& store) {
   MailboxStore::MailboxPath value = store.ReadMailboxPath();
   if (value.kind != MailboxStore::MailboxPath::Kind::Text) return std::nullopt;
   return std::move(value.text);
 }
 
-std::int32_t ReadAccountInt(MailboxStore& store, const std::string& ini, const char* key,
+std::int32_t ReadAccountInt(MailboxStore& store, const std::wstring& ini, const char* key,
                             std::int32_t def) {
   // An absent key reads as the empty text, which the integer rule turns into `def`.
   return ParseProfileInt(store.ReadIniString(ini, kPropertySection, key, ""), def);
+}
+
+std::wstring AccountIni(const std::wstring& folder) { return folder + L"\\Account.ini"; }
+
+// Visits the account folders below the mailbox folder in search order: folders
+// named "Account…", neither hidden nor system. `visit` returns false to stop.
+void ForEachAccountFolder(MailboxStore& store, const std::wstring& mailbox,
+                          const std::function<bool(const std::wstring&)>& visit) {
+  const std::wstring base = mailbox + L"\\Mailbox\\";
+  store.FindFiles(base + L"Account*", [&](const MailboxStore::FolderEntry& entry) {
+    if (entry.hidden || entry.system || !entry.directory) return true;
+    return visit(base + entry.name);
+  });
 }
 
 }  // namespace
@@ -55,21 +68,22 @@ std::vector<std::string> SplitUidlLines(std::string_view bytes) {
 
 int LoadReceivedIdList(MailboxStore& store, const Settings& s,
                        std::optional<ReceivedIdList>& list) {
-  const std::optional<std::string> mailbox = MailboxFolder(store);
+  const std::optional<std::wstring> mailbox = MailboxFolder(store);
   if (!mailbox) return 0;
 
   // Only the title decides: a stale AccountPath without a title still means Account1.
-  const std::string folder =
-      s.AccountTitle.empty() ? *mailbox + "\\Mailbox\\Account1" : s.AccountPath;
-  const std::string uidl_path = folder + "\\Uidl";
-  const std::string ini_path = folder + "\\Account.ini";
+  const std::optional<std::wstring> folder =
+      s.AccountTitle.empty() ? std::optional(*mailbox + L"\\Mailbox\\Account1")
+                             : AccountFolderFromStored(store, *mailbox, s);
+  if (!folder) return 0;
+  const std::wstring ini_path = AccountIni(*folder);
 
   // The Uidl file mirrors the server only when the client leaves mail there and
   // does not use its old receiver.
   if (ReadAccountInt(store, ini_path, "NotDelete", 0) == 0) return 0;
   if (ReadAccountInt(store, ini_path, "OldPopper", 1) == 1) return 0;
 
-  std::optional<std::string> content = store.ReadFile(uidl_path);
+  std::optional<std::string> content = store.ReadFile(*folder + L"\\Uidl");
   if (!content) return 0;
 
   if (!list) list.emplace();
@@ -79,28 +93,46 @@ int LoadReceivedIdList(MailboxStore& store, const Settings& s,
 
 void EnumerateAccounts(MailboxStore& store, AccountTable& table, Settings& s) {
   table.clear();
-  const std::optional<std::string> mailbox = MailboxFolder(store);
+  const std::optional<std::wstring> mailbox = MailboxFolder(store);
   if (!mailbox) return;
 
-  const std::string base = *mailbox + "\\Mailbox\\";
-  store.FindFiles(base + "Account*", [&](const MailboxStore::FolderEntry& entry) {
-    if (entry.hidden || entry.system || !entry.directory) return true;
+  ForEachAccountFolder(store, *mailbox, [&](const std::wstring& folder) {
     AccountRow row;
-    row.folder = base + entry.name;
-    row.title = store.ReadIniString(row.folder + "\\Account.ini", kPropertySection, "Title", "");
+    row.folder = folder;
+    row.title = store.ReadIniString(AccountIni(folder), kPropertySection, "Title", "");
     table.push_back(std::move(row));
     return table.size() < static_cast<std::size_t>(kMaxAccounts);
   });
 
-  if (table.size() == 1) {
-    s.AccountTitle = table[0].title;
-    s.AccountPath = table[0].folder;
-  }
+  if (table.size() == 1) ChooseAccount(store, table[0], s);
+}
+
+void ChooseAccount(MailboxStore& store, const AccountRow& row, Settings& s) {
+  s.AccountTitle = row.title;
+  s.AccountPath = store.StoredPath(row.folder);
+}
+
+std::optional<std::wstring> AccountFolderFromStored(MailboxStore& store,
+                                                    const std::wstring& mailbox,
+                                                    const Settings& s) {
+  if (s.AccountPath.find('?') == std::string::npos) return store.PathFromStored(s.AccountPath);
+  // Code page 932 has no trail byte "?", so this is a character that was lost.
+  std::vector<std::wstring> same_path, same_title;
+  ForEachAccountFolder(store, mailbox, [&](const std::wstring& folder) {
+    if (store.StoredPath(folder) != s.AccountPath) return true;
+    same_path.push_back(folder);
+    if (store.ReadIniString(AccountIni(folder), kPropertySection, "Title", "") == s.AccountTitle)
+      same_title.push_back(folder);
+    return true;
+  });
+  if (same_path.size() == 1) return same_path[0];
+  if (same_title.size() == 1) return same_title[0];
+  return std::nullopt;
 }
 
 AccountSettings LoadAccountSettings(MailboxStore& store, const AccountRow& row,
                                     std::int32_t current_port) {
-  const std::string ini = row.folder + "\\Account.ini";
+  const std::wstring ini = AccountIni(row.folder);
   AccountSettings out;
   out.server = store.ReadIniString(ini, kPropertySection, "POP3Server", "");
   out.port = std::to_string(ReadAccountInt(store, ini, "POP3Port", current_port));

@@ -35,18 +35,18 @@ MailboxStore::MailboxPath MailboxStoreWin32::ReadMailboxPath() {
   std::wstring text(buffer.data(), got / sizeof(wchar_t));
   while (!text.empty() && text.back() == L'\0') text.pop_back();
   result.kind = MailboxPath::Kind::Text;
-  result.text = winlib::Narrow932(text);
+  result.text = std::move(text);
   return result;
 }
 
-void MailboxStoreWin32::FindFiles(const std::string& pattern,
+void MailboxStoreWin32::FindFiles(const std::wstring& pattern,
                                   const std::function<bool(const FolderEntry&)>& visit) {
   WIN32_FIND_DATAW data;
-  HANDLE find = FindFirstFileW(winlib::Wide932(pattern).c_str(), &data);
+  HANDLE find = FindFirstFileW(pattern.c_str(), &data);
   if (find == INVALID_HANDLE_VALUE) return;
   do {
     FolderEntry e;
-    e.name = winlib::Narrow932(data.cFileName);
+    e.name = data.cFileName;
     e.directory = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
     e.hidden = (data.dwFileAttributes & FILE_ATTRIBUTE_HIDDEN) != 0;
     e.system = (data.dwFileAttributes & FILE_ATTRIBUTE_SYSTEM) != 0;
@@ -55,14 +55,14 @@ void MailboxStoreWin32::FindFiles(const std::string& pattern,
   FindClose(find);
 }
 
-std::string MailboxStoreWin32::ReadIniString(const std::string& path, const std::string& section,
+std::string MailboxStoreWin32::ReadIniString(const std::wstring& path, const std::string& section,
                                              const std::string& key, const std::string& def) {
   return ReadProfileString(path, section, key, def);
 }
 
-std::optional<std::string> MailboxStoreWin32::ReadFile(const std::string& path) {
+std::optional<std::string> MailboxStoreWin32::ReadFile(const std::wstring& path) {
   // Read as bytes: the line rules are applied by the caller.
-  FILE* f = _wfopen(winlib::Wide932(path).c_str(), L"rb");
+  FILE* f = _wfopen(path.c_str(), L"rb");
   if (!f) return std::nullopt;
   std::string content;
   char chunk[65536];
@@ -70,6 +70,14 @@ std::optional<std::string> MailboxStoreWin32::ReadFile(const std::string& path) 
   while ((n = fread(chunk, 1, sizeof chunk, f)) > 0) content.append(chunk, n);
   fclose(f);
   return content;
+}
+
+std::string MailboxStoreWin32::StoredPath(const std::wstring& path) {
+  return winlib::Stored932(path);
+}
+
+std::wstring MailboxStoreWin32::PathFromStored(const std::string& stored) {
+  return winlib::Wide932(stored);
 }
 
 }  // namespace zepho

@@ -8,11 +8,13 @@ namespace zepho {
 class MailboxStoreWin32 : public MailboxStore {
  public:
   MailboxPath ReadMailboxPath() override;
-  void FindFiles(const std::string& pattern,
+  void FindFiles(const std::wstring& pattern,
                  const std::function<bool(const FolderEntry&)>& visit) override;
-  std::string ReadIniString(const std::string& path, const std::string& section,
+  std::string ReadIniString(const std::wstring& path, const std::string& section,
                             const std::string& key, const std::string& def) override;
-  std::optional<std::string> ReadFile(const std::string& path) override;
+  std::optional<std::string> ReadFile(const std::wstring& path) override;
+  std::string StoredPath(const std::wstring& path) override;
+  std::wstring PathFromStored(const std::string& stored) override;
 };
 
 }  // namespace zepho

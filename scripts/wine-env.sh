@@ -1,7 +1,15 @@
-# Sourced by the scripts: a private Wine prefix and Japanese locale for this
-# checkout, kept in build/wine. Nothing outside the checkout is touched.
+# Sourced by the scripts: a private Wine prefix and locale for this checkout,
+# kept in build/wine. Nothing outside the checkout is touched.
 ZEPHO_ROOT=${ZEPHO_ROOT:-$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)}
-ZEPHO_WINE_DIR=${ZEPHO_WINE_DIR:-$ZEPHO_ROOT/build/wine}
+export ZEPHO_WINE_DIR=${ZEPHO_WINE_DIR:-$ZEPHO_ROOT/build/wine}
+
+# Most users of the program run a Japanese Windows (ANSI code page 932), and so
+# do the tests by default; ZEPHO_LANG=en_US.UTF-8 stands for a Western Windows
+# (code page 1252). Each Wine process takes its ANSI code page from its LANG,
+# and a prefix rewrites its font registry whenever that code page changes, so
+# every locale has a prefix of its own.
+export ZEPHO_LANG=${ZEPHO_LANG:-ja_JP.UTF-8}
+if [ "$ZEPHO_LANG" = ja_JP.UTF-8 ]; then ZEPHO_PREFIX_SUFFIX=; else ZEPHO_PREFIX_SUFFIX=-${ZEPHO_LANG%%.*}; fi
 
 # ZEPHO.exe is a 32-bit program. Some virtual machines cannot execute 32-bit
 # Linux code at all, and then 32-bit Wine cannot start: there the tests run the
@@ -12,26 +20,26 @@ fi
 export ZEPHO_WINE_ARCH
 if [ "$ZEPHO_WINE_ARCH" = win32 ]; then ZEPHO_WINE=/usr/lib/wine/wine; else ZEPHO_WINE=/usr/lib/wine/wine64; fi
 export ZEPHO_WINE
-export WINEPREFIX=${WINEPREFIX:-$ZEPHO_WINE_DIR/prefix-$ZEPHO_WINE_ARCH}
+export WINEPREFIX=${WINEPREFIX:-$ZEPHO_WINE_DIR/prefix-$ZEPHO_WINE_ARCH$ZEPHO_PREFIX_SUFFIX}
 export WINEARCH=$ZEPHO_WINE_ARCH
 export WINEDEBUG=${WINEDEBUG:--all}
 export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 if [ -x /usr/lib/wine/wineserver64 ]; then WINESERVER=/usr/lib/wine/wineserver64; else WINESERVER=/usr/lib/wine/wineserver32; fi
 export WINESERVER
-# Most users of the program run a Japanese Windows: code page 932.
 export LOCPATH=$ZEPHO_WINE_DIR/locale
-export LANG=ja_JP.UTF-8
+export LANG=$ZEPHO_LANG
+unset LC_ALL LC_CTYPE
 
 zepho_prepare_locale() {
-  [ -d "$LOCPATH/ja_JP.UTF-8" ] && return 0
+  [ -d "$LOCPATH/$ZEPHO_LANG" ] && return 0
   mkdir -p "$LOCPATH"
-  LC_ALL=C LANG=C localedef -i ja_JP -f UTF-8 "$LOCPATH/ja_JP.UTF-8" 2>/dev/null || true
-  [ -d "$LOCPATH/ja_JP.UTF-8" ]
+  LC_ALL=C LANG=C localedef -i "${ZEPHO_LANG%%.*}" -f UTF-8 "$LOCPATH/$ZEPHO_LANG" 2>/dev/null || true
+  [ -d "$LOCPATH/$ZEPHO_LANG" ]
 }
 
 # Creates the prefix once (about 15 s); later calls return at once.
 zepho_prepare_prefix() {
-  zepho_prepare_locale || { echo "wine-env: cannot build the ja_JP locale" >&2; return 1; }
+  zepho_prepare_locale || { echo "wine-env: cannot build the $ZEPHO_LANG locale" >&2; return 1; }
   [ -f "$WINEPREFIX/.zepho-ready" ] && return 0
   mkdir -p "$ZEPHO_WINE_DIR"
   (
@@ -43,16 +51,30 @@ zepho_prepare_prefix() {
     # Japanese fonts under the names Windows programs ask for, and Wine's own
     # fonts (without them the caption buttons draw as letters). Every program
     # shares one virtual desktop, which draws captions, a taskbar and the tray.
-    local reg=$ZEPHO_WINE_DIR/fonts.reg
+    # A Japanese Windows draws its UI fonts with Japanese faces; a Western one
+    # keeps its own and reaches Japanese through font links, as set here.
+    local reg=$ZEPHO_WINE_DIR/fonts$ZEPHO_PREFIX_SUFFIX.reg ui_fonts
+    if [ -z "$ZEPHO_PREFIX_SUFFIX" ]; then
+      ui_fonts=('"MS Shell Dlg"="IPAPGothic"' '"MS Shell Dlg 2"="IPAPGothic"' '"Tahoma"="IPAPGothic"')
+    else
+      ui_fonts=()
+    fi
     printf '%s\r\n' 'Windows Registry Editor Version 5.00' '' \
       '[HKEY_CURRENT_USER\Software\Wine\Fonts\Replacements]' \
       '"ＭＳ Ｐゴシック"="IPAPGothic"' '"ＭＳ ゴシック"="IPAGothic"' \
-      '"MS UI Gothic"="IPAPGothic"' '"MS Shell Dlg"="IPAPGothic"' '"MS Shell Dlg 2"="IPAPGothic"' \
-      '"Tahoma"="IPAPGothic"' '' \
+      '"MS UI Gothic"="IPAPGothic"' "${ui_fonts[@]}" '' \
       '[HKEY_CURRENT_USER\Software\Wine\Explorer]' '"Desktop"="shell"' '' \
       '[HKEY_CURRENT_USER\Software\Wine\Explorer\Desktops]' '"shell"="1024x768"' '' \
       | iconv -f UTF-8 -t UTF-16LE | { printf '\xff\xfe'; cat; } > "$reg"
     "$ZEPHO_WINE" reg import "Z:${reg//\//\\}" </dev/null >/dev/null 2>&1 9>&-
+    if [ -n "$ZEPHO_PREFIX_SUFFIX" ]; then
+      local face
+      # Wine looks the links up by the face's full name, so bold needs its own entry.
+      for face in Tahoma "Tahoma Bold" "Microsoft Sans Serif" "Lucida Sans Unicode"; do
+        "$ZEPHO_WINE" reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink' \
+          /v "$face" /t REG_MULTI_SZ /d 'ipagp.ttf,IPAPGothic' /f </dev/null >/dev/null 2>&1 9>&-
+      done
+    fi
     mkdir -p "$WINEPREFIX/drive_c/windows/Fonts"
     cp /usr/share/wine/fonts/*.ttf "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null || true
     ln -sf /usr/share/fonts/opentype/ipafont-gothic/*.ttf "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null || true
@@ -131,9 +153,13 @@ zepho_start_test_session() {
   zepho_start_desktop
 }
 
-# Ends what this checkout started: its prefix's wineserver and its Xvfb.
+# Ends what this checkout started: the wineservers of its prefixes (one per
+# locale) and its Xvfb.
 zepho_stop() {
-  "$WINESERVER" -k >/dev/null 2>&1 || true
+  local prefix
+  for prefix in "$ZEPHO_WINE_DIR"/prefix-*; do
+    [ -d "$prefix" ] && WINEPREFIX=$prefix "$WINESERVER" -k >/dev/null 2>&1 || true
+  done
   if [ -n "${ZEPHO_XVFB_PID:-}" ]; then
     kill "$ZEPHO_XVFB_PID" 2>/dev/null || true
     wait "$ZEPHO_XVFB_PID" 2>/dev/null || true

@@ -10,8 +10,9 @@ class Profile {
  public:
   virtual ~Profile() = default;
 
-  // The full path of the file, as shown in error messages (code page 932).
-  virtual std::string Path() const = 0;
+  // The full path of the file in UTF-16, as the platform opens it and as the
+  // error message names it. Only values are code page 932 bytes.
+  virtual std::wstring Path() const = 0;
 
   // The value of `key` in `section` with surrounding blanks and one pair of
   // enclosing quotes removed, at most 1023 bytes; `def` when the file, section

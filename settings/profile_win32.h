@@ -8,8 +8,8 @@ namespace zepho {
 
 class ProfileWin32 : public Profile {
  public:
-  explicit ProfileWin32(std::string path932) : path_(std::move(path932)) {}
-  std::string Path() const override { return path_; }
+  explicit ProfileWin32(std::wstring path) : path_(std::move(path)) {}
+  std::wstring Path() const override { return path_; }
   std::string ReadString(const std::string& section, const std::string& key,
                          const std::string& def) override;
   bool WriteString(const std::string& section, const std::string& key,
@@ -17,11 +17,11 @@ class ProfileWin32 : public Profile {
   bool DeleteKey(const std::string& section, const std::string& key) override;
 
  private:
-  std::string path_;
+  std::wstring path_;
 };
 
 // The same read for any INI file by path (the mail client's Account.ini).
-std::string ReadProfileString(const std::string& path932, const std::string& section,
+std::string ReadProfileString(const std::wstring& path, const std::string& section,
                               const std::string& key, const std::string& def);
 
 }  // namespace zepho

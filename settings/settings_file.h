@@ -43,12 +43,12 @@ struct Settings {
 // A failed write of the settings file. The shell shows "<path> に書き込めません".
 class SettingsWriteError : public std::runtime_error {
  public:
-  explicit SettingsWriteError(std::string path)
-      : std::runtime_error("cannot write " + path), path_(std::move(path)) {}
-  const std::string& path() const { return path_; }
+  explicit SettingsWriteError(std::wstring path)
+      : std::runtime_error("cannot write the settings file"), path_(std::move(path)) {}
+  const std::wstring& path() const { return path_; }
 
  private:
-  std::string path_;
+  std::wstring path_;
 };
 
 // Integer rule of the file: "0x"/"0X" followed by at least one character is

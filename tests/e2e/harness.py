@@ -24,12 +24,24 @@ def wine_env():
     return env
 
 
+def locale_env(lang):
+    """The Wine environment of a locale (scripts/wine-env.sh): its LANG and the
+    prefix of that locale, made ready and with its wineserver running."""
+    script = ('unset WINEPREFIX; export ZEPHO_LANG="$1"; source "$2/scripts/wine-env.sh" 2>/dev/null; '
+              'zepho_prepare_prefix && zepho_start_server && env -0')
+    out = subprocess.run(["bash", "-c", script, "-", lang, ROOT], env=wine_env(),
+                         capture_output=True, timeout=300, check=True).stdout.decode()
+    env = dict(item.split("=", 1) for item in out.split("\0") if "=" in item)
+    env.setdefault("WINEDEBUG", "-all")
+    return env
+
+
 def to_windows(path):
     return "Z:" + path.replace("/", "\\")
 
 
-def run_driver(*args, timeout=30):
-    r = subprocess.run([WINE, UI_DRIVER, *args], env=wine_env(), capture_output=True,
+def run_driver(*args, timeout=30, env=None):
+    r = subprocess.run([WINE, UI_DRIVER, *args], env=env or wine_env(), capture_output=True,
                        timeout=timeout)
     return r.returncode, r.stdout.decode("utf-8", "replace")
 
@@ -37,8 +49,9 @@ def run_driver(*args, timeout=30):
 class Zepho:
     """One copy of ZEPHO.exe in a folder of its own, started and ended by the test."""
 
-    def __init__(self, ini=None, name="zepho"):
-        self.dir = tempfile.mkdtemp(prefix=name + "-", dir=os.environ.get("ZEPHO_E2E_TMP"))
+    def __init__(self, ini=None, name="zepho", folder=None, env=None):
+        self.dir = folder or tempfile.mkdtemp(prefix=name + "-", dir=os.environ.get("ZEPHO_E2E_TMP"))
+        self.env = env or wine_env()
         self.exe = os.path.join(self.dir, "ZEPHO.exe")
         shutil.copy(EXE, self.exe)
         self.ini_path = os.path.join(self.dir, "ZEPHO.ini")
@@ -49,7 +62,7 @@ class Zepho:
         self.proc = None
 
     def start(self, cwd=None):
-        self.proc = subprocess.Popen([WINE, self.exe], cwd=cwd or self.dir, env=wine_env(),
+        self.proc = subprocess.Popen([WINE, self.exe], cwd=cwd or self.dir, env=self.env,
                                      stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         return self
 
@@ -62,7 +75,7 @@ class Zepho:
     def close_box(self):
         """The program's own way out: the close box of its (maybe hidden) settings
         window. Only for tests that run one copy at a time."""
-        run_driver("close", "ZEPHO設定")
+        run_driver("close", "ZEPHO設定", env=self.env)
         return self.wait_exit()
 
     def stop(self):
@@ -249,11 +262,11 @@ def free_port():
         return s.getsockname()[1]
 
 
-def set_mailbox_path(path):
+def set_mailbox_path(path, env=None):
     """The mail client's registry value (None removes it)."""
     key = r"HKCU\Software\MOREX\Corvel"
     if path is None:
         args = ["reg", "delete", key, "/v", "MailboxPath", "/f"]
     else:
         args = ["reg", "add", key, "/v", "MailboxPath", "/d", to_windows(path), "/f"]
-    subprocess.run([WINE, *args], env=wine_env(), capture_output=True, timeout=60)
+    subprocess.run([WINE, *args], env=env or wine_env(), capture_output=True, timeout=60)

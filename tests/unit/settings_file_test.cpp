@@ -175,7 +175,7 @@ TEST(SettingsLoad, StringBlanksSurviveOnlyInQuotes) {
 // The write-back of RecvSleep can fail (a read-only folder): the error is
 // reported, but the whole file, the password included, is still loaded.
 TEST(SettingsLoad, FailedRecvSleepWriteStillLoadsEverything) {
-  MemoryProfile p("D:\\ro\\ZEPHO.ini");
+  MemoryProfile p(L"D:\\ro\\ZEPHO.ini");
   p.Set("NETWORK", "PopPort", "111");
   p.Set("NETWORK", "Passwd", "HOJMLUNTP[R[");
   p.fail_writes_from = 0;
@@ -185,7 +185,7 @@ TEST(SettingsLoad, FailedRecvSleepWriteStillLoadsEverything) {
     LoadSettings(p, s);
     FAIL() << "no error";
   } catch (const SettingsWriteError& e) {
-    EXPECT_EQ(e.path(), "D:\\ro\\ZEPHO.ini");
+    EXPECT_EQ(e.path(), L"D:\\ro\\ZEPHO.ini");
   }
   EXPECT_EQ(s.PopPort, 111);
   EXPECT_EQ(s.Passwd, "abc");
@@ -305,13 +305,13 @@ TEST(SettingsSave, EmptyPasswordStoredEmpty) {
 // failing one and all later ones are not.
 TEST(SettingsSave, FailedWriteStopsAtThatKey) {
   for (std::size_t fail = 0; fail < kSampleSaveLog.size(); ++fail) {
-    MemoryProfile p("C:\\Program Files\\ZEPHO\\ZEPHO.ini");
+    MemoryProfile p(L"C:\\Program Files\\ZEPHO\\ZEPHO.ini");
     p.fail_writes_from = static_cast<int>(fail);
     try {
       SaveSettings(p, SampleSettings());
       ADD_FAILURE() << "no error at write " << fail;
     } catch (const SettingsWriteError& e) {
-      EXPECT_EQ(e.path(), "C:\\Program Files\\ZEPHO\\ZEPHO.ini");
+      EXPECT_EQ(e.path(), L"C:\\Program Files\\ZEPHO\\ZEPHO.ini");
     }
     EXPECT_EQ(p.writes_done, static_cast<int>(fail) + 1) << "writes tried after the failure";
     ASSERT_EQ(p.log.size(), fail);
@@ -542,7 +542,7 @@ TEST(SettingsCheckAddress, LongListsAreSavedAsTheyAre) {
 }
 
 TEST(SettingsCheckAddress, FailedDeleteStopsTheWrite) {
-  MemoryProfile p("C:\\Z\\ZEPHO.ini");
+  MemoryProfile p(L"C:\\Z\\ZEPHO.ini");
   p.Set("CHECKADDRESS", "SettingNumber", "2");
   SetEntry(p, 1, "From:", "a");
   SetEntry(p, 2, "To:", "b");

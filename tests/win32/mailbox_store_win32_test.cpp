@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "win32/temp_folder.h"
+#include "winlib/text.h"
 
 namespace zepho {
 namespace {
@@ -28,41 +29,43 @@ void SetMailboxPath(const std::wstring* value, DWORD type = REG_SZ) {
 }
 
 struct MailboxStoreTest : ::testing::Test {
-  TempFolder dir{"zepho-mailbox"};
+  TempFolder dir{L"zepho-mailbox"};
   MailboxStoreWin32 store;
   void TearDown() override { SetMailboxPath(nullptr); }
-  void MakeFolder(const std::string& rel) {
-    CreateDirectoryW(winlib::Wide932(dir.path() + rel).c_str(), nullptr);
-  }
+  void MakeFolder(const std::wstring& rel) { CreateDirectoryW((dir.path() + rel).c_str(), nullptr); }
 };
 
 TEST_F(MailboxStoreTest, RegistryValueKinds) {
   SetMailboxPath(nullptr);
   EXPECT_EQ(store.ReadMailboxPath().kind, MailboxStore::MailboxPath::Kind::Absent);
-  const std::wstring path = winlib::Wide932(dir.path() + "Corvel");
+  const std::wstring path = dir.path() + L"Jos\u00E9\\\u53D7\u4FE1";  // no code page holds both
   SetMailboxPath(&path);
   auto read = store.ReadMailboxPath();
   EXPECT_EQ(read.kind, MailboxStore::MailboxPath::Kind::Text);
-  EXPECT_EQ(read.text, dir.path() + "Corvel");
+  EXPECT_EQ(read.text, path);
   const std::wstring unexpanded = L"%APPDATA%\\Corvel";
   SetMailboxPath(&unexpanded, REG_EXPAND_SZ);
-  EXPECT_EQ(store.ReadMailboxPath().text, "%APPDATA%\\Corvel");  // taken as stored
+  EXPECT_EQ(store.ReadMailboxPath().text, L"%APPDATA%\\Corvel");  // taken as stored
   SetMailboxPath(&path, REG_DWORD);
   EXPECT_EQ(store.ReadMailboxPath().kind, MailboxStore::MailboxPath::Kind::NotText);
 }
 
+// The mailbox in a folder of a name no code page holds in full: the accounts
+// and the received ids are still found, and the chosen folder's stored form
+// finds its folder again.
 TEST_F(MailboxStoreTest, AccountsFromRealFoldersSkipHiddenAndFiles) {
-  MakeFolder("Corvel");
-  MakeFolder("Corvel\\Mailbox");
-  MakeFolder("Corvel\\Mailbox\\Account1");
-  MakeFolder("Corvel\\Mailbox\\Account3");
-  SetFileAttributesW(winlib::Wide932(dir.path() + "Corvel\\Mailbox\\Account3").c_str(),
-                     FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_DIRECTORY);
-  TempFolder::WriteAll(dir.path() + "Corvel\\Mailbox\\Account9", "plain file");
-  TempFolder::WriteAll(dir.path() + "Corvel\\Mailbox\\Account1\\Account.ini",
+  const std::wstring corvel = L"Jos\u00E9 \u53D7\u4FE1";
+  MakeFolder(corvel);
+  MakeFolder(corvel + L"\\Mailbox");
+  MakeFolder(corvel + L"\\Mailbox\\Account1");
+  MakeFolder(corvel + L"\\Mailbox\\Account3");
+  const std::wstring base = dir.path() + corvel + L"\\Mailbox\\";
+  SetFileAttributesW((base + L"Account3").c_str(), FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_DIRECTORY);
+  TempFolder::WriteAll(base + L"Account9", "plain file");
+  TempFolder::WriteAll(base + L"Account1\\Account.ini",
                        "[Property]\r\nTitle=\x8E\x64\x8E\x96\r\nNotDelete=0x1\r\nOldPopper=0\r\n");
-  TempFolder::WriteAll(dir.path() + "Corvel\\Mailbox\\Account1\\Uidl", "id-1\r\n\r\nid-3\n");
-  const std::wstring path = winlib::Wide932(dir.path() + "Corvel");
+  TempFolder::WriteAll(base + L"Account1\\Uidl", "id-1\r\n\r\nid-3\n");
+  const std::wstring path = dir.path() + corvel;
   SetMailboxPath(&path);
 
   AccountTable table;
@@ -70,12 +73,26 @@ TEST_F(MailboxStoreTest, AccountsFromRealFoldersSkipHiddenAndFiles) {
   EnumerateAccounts(store, table, s);
   ASSERT_EQ(table.size(), 1u);
   EXPECT_EQ(table[0].title, "\x8E\x64\x8E\x96");
-  EXPECT_EQ(s.AccountPath, dir.path() + "Corvel\\Mailbox\\Account1");
+  EXPECT_EQ(table[0].folder, base + L"Account1");
+  // "é" is not in code page 932: stored as "?", never as "e".
+  EXPECT_EQ(s.AccountPath, winlib::Narrow932(dir.path()) + "Jos? \x8E\xF3\x90\x4D\\Mailbox\\Account1");
 
   std::optional<ReceivedIdList> list;
   EXPECT_EQ(LoadReceivedIdList(store, s, list), 1);
   ASSERT_TRUE(list.has_value());
   EXPECT_EQ(list->lines, (std::vector<std::string>{"id-1", "", "id-3"}));
+}
+
+TEST(WinlibText, StoredFormAndAnsiConversions) {
+  EXPECT_EQ(winlib::Stored932(L"C:\\\u8868\\Jos\u00E9\u00A9"), "C:\\\x95\x5C\\Jos??");
+  EXPECT_EQ(winlib::Wide932("C:\\\x95\x5C\\"), L"C:\\\u8868\\");
+  // Every byte of the ANSI code page comes back from the round trip through UTF-16
+  // under a Western locale, as the A functions hand it on.
+  if (GetACP() == 1252) {
+    std::string all;
+    for (int b = 1; b < 256; ++b) all += static_cast<char>(b);
+    EXPECT_EQ(winlib::NarrowAnsi(winlib::WideAnsi(all)), all);
+  }
 }
 
 }  // namespace

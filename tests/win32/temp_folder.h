@@ -1,28 +1,27 @@
 // A fresh folder under the temporary folder, removed with its files afterwards.
+// Paths are UTF-16, as the program keeps them.
 #pragma once
 
 #include <windows.h>
 
 #include <string>
 
-#include "winlib/text.h"
-
 namespace zepho::testing {
 
 class TempFolder {
  public:
-  explicit TempFolder(const std::string& name932) {
+  explicit TempFolder(const std::wstring& name) {
     wchar_t base[MAX_PATH];
     GetTempPathW(MAX_PATH, base);
-    path_ = winlib::Narrow932(base) + name932 + std::to_string(GetCurrentProcessId()) + "\\";
-    Remove(winlib::Wide932(path_));
-    CreateDirectoryW(winlib::Wide932(path_).c_str(), nullptr);
+    path_ = base + name + std::to_wstring(GetCurrentProcessId()) + L"\\";
+    Remove(path_);
+    CreateDirectoryW(path_.c_str(), nullptr);
   }
-  ~TempFolder() { Remove(winlib::Wide932(path_)); }
-  const std::string& path() const { return path_; }
+  ~TempFolder() { Remove(path_); }
+  const std::wstring& path() const { return path_; }
 
-  static std::string ReadAll(const std::string& file932) {
-    FILE* f = _wfopen(winlib::Wide932(file932).c_str(), L"rb");
+  static std::string ReadAll(const std::wstring& file) {
+    FILE* f = _wfopen(file.c_str(), L"rb");
     if (!f) return "<missing>";
     std::string s;
     char buf[4096];
@@ -31,8 +30,8 @@ class TempFolder {
     fclose(f);
     return s;
   }
-  static void WriteAll(const std::string& file932, const std::string& bytes) {
-    FILE* f = _wfopen(winlib::Wide932(file932).c_str(), L"wb");
+  static void WriteAll(const std::wstring& file, const std::string& bytes) {
+    FILE* f = _wfopen(file.c_str(), L"wb");
     fwrite(bytes.data(), 1, bytes.size(), f);
     fclose(f);
   }
@@ -56,7 +55,7 @@ class TempFolder {
     }
     RemoveDirectoryW(dir.c_str());
   }
-  std::string path_;
+  std::wstring path_;
 };
 
 }  // namespace zepho::testing

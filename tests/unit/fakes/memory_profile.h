@@ -19,9 +19,9 @@ class MemoryProfile : public Profile {
   struct Key { std::string name, value; };
   struct Section { std::string name; std::vector<Key> keys; };
 
-  explicit MemoryProfile(std::string path = "C:\\ZEPHO\\ZEPHO.ini") : path_(std::move(path)) {}
+  explicit MemoryProfile(std::wstring path = L"C:\\ZEPHO\\ZEPHO.ini") : path_(std::move(path)) {}
 
-  std::string Path() const override { return path_; }
+  std::wstring Path() const override { return path_; }
 
   std::string ReadString(const std::string& section, const std::string& key,
                          const std::string& def) override {
@@ -108,7 +108,7 @@ class MemoryProfile : public Profile {
     return sections.back();
   }
 
-  std::string path_;
+  std::wstring path_;
 };
 
 }  // namespace zepho::testing
