@@ -103,8 +103,7 @@ bool SettingsForm::OKButtonClick() {
     settings_.AccountTitle.clear();
     settings_.AccountPath.clear();
   } else {
-    settings_.AccountTitle = accounts_[static_cast<std::size_t>(chosen)].title;
-    settings_.AccountPath = accounts_[static_cast<std::size_t>(chosen)].folder;
+    ChooseAccount(mailbox_, accounts_[static_cast<std::size_t>(chosen)], settings_);
   }
 
   IconRule(On(settings_.IconChange));

@@ -98,21 +98,29 @@ struct FakeControls : SettingsControls {
 
 // The mail client's folders: one account folder per entry, each with its Account.ini.
 struct FakeMailbox : MailboxStore {
-  std::vector<AccountRow> accounts;  // title and folder name
+  struct Account {
+    std::string title;
+    std::string folder;  // the folder's name below C:\Corvel\Mailbox
+  };
+  std::vector<Account> accounts;
   std::map<std::string, std::map<std::string, std::string>> ini;  // path -> key -> value
+
+  static std::string Narrow(const std::wstring& w) { return std::string(w.begin(), w.end()); }
+  static std::wstring Widen(const std::string& s) { return std::wstring(s.begin(), s.end()); }
 
   MailboxPath ReadMailboxPath() override {
     if (accounts.empty()) return {};
-    return {MailboxPath::Kind::Text, "C:\\Corvel"};
+    return {MailboxPath::Kind::Text, L"C:\\Corvel"};
   }
-  void FindFiles(const std::string&, const std::function<bool(const FolderEntry&)>& visit) override {
-    for (const AccountRow& a : accounts)
-      if (!visit({a.folder, true, false, false})) return;
+  void FindFiles(const std::wstring&, const std::function<bool(const FolderEntry&)>& visit) override {
+    for (const Account& a : accounts)
+      if (!visit({Widen(a.folder), true, false, false})) return;
   }
-  std::string ReadIniString(const std::string& path, const std::string&, const std::string& key,
+  std::string ReadIniString(const std::wstring& wpath, const std::string&, const std::string& key,
                             const std::string& def) override {
+    const std::string path = Narrow(wpath);
     if (key == "Title") {
-      for (const AccountRow& a : accounts)
+      for (const Account& a : accounts)
         if (path == "C:\\Corvel\\Mailbox\\" + a.folder + "\\Account.ini") return a.title;
     }
     auto f = ini.find(path);
@@ -120,7 +128,10 @@ struct FakeMailbox : MailboxStore {
     auto k = f->second.find(key);
     return k == f->second.end() ? def : k->second;
   }
-  std::optional<std::string> ReadFile(const std::string&) override { return std::nullopt; }
+  std::optional<std::string> ReadFile(const std::wstring&) override { return std::nullopt; }
+  // The test's paths are ASCII: stored as they are.
+  std::string StoredPath(const std::wstring& path) override { return Narrow(path); }
+  std::wstring PathFromStored(const std::string& stored) override { return Widen(stored); }
 };
 
 struct SettingsFormTest : ::testing::Test {
