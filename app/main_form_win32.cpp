@@ -38,7 +38,7 @@ std::string ProgramFolder() {
 }  // namespace
 
 TForm1::TForm1(winlib::Application& app)
-    : app_(app), transport_(app.Handle()), cycle_(settings, *this, transport_, *this) {}
+    : app_(app), transport_(app.Handle()), cycle_(settings, *this, transport_, *this, &tls_) {}
 
 TForm1::~TForm1() {
   if (hwnd_) DestroyWindow(hwnd_);
@@ -206,6 +206,10 @@ void TForm1::SetTrayIcon(TrayMode mode) {
 
 void TForm1::InfoBox(Notice notice) {
   MessageBoxW(app_.Handle(), texts::NoticeText(notice), texts::kCaption, MB_OK);
+}
+
+void TForm1::TlsFailureBox(const std::string& server, const TlsFailure& failure) {
+  MessageBoxW(app_.Handle(), texts::TlsFailureText(server, failure).c_str(), texts::kCaption, MB_OK);
 }
 
 bool TForm1::ConfirmBox(Notice notice) {
