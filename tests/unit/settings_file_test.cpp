@@ -375,7 +375,7 @@ TEST(SettingsTls, WrittenAfterTheOtherKeysOnlyWhenSetOrPresent) {
     std::optional<std::string> tls_in_file, pin_in_file;
     std::int32_t tls;
     std::string pin;
-    std::vector<std::string> extra;  // writes after the Part's keys
+    std::vector<std::string> extra;  // writes after all the other keys
   };
   const Case cases[] = {
       {"nothing chosen", std::nullopt, std::nullopt, kTlsNone, "", {}},
