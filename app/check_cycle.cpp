@@ -58,6 +58,9 @@ void CheckCycle::StartCheck() {
   config.password = settings_.Passwd;
   config.apop = settings_.Apop;
   config.not_popup = settings_.NotPopup;
+  tls_mode_ = settings_.Tls;
+  tls_.reset();
+  config.stls = tls_mode_ == kTlsStls;
   config.received = received_text_ ? &*received_text_ : nullptr;
   config.load_check_list = [this] { return sources_.LoadCheckList(); };
   session_.Begin(std::move(config));
@@ -83,12 +86,12 @@ void CheckCycle::Timer2Timer() {
   if (TimeoutTicks < kTimeoutTicks) return;
   WriteLog("TIME OUT\r\n");
   shell_.SetTimeoutTimer(false);
-  connection_.Close();
+  CloseConnection();
   shell_.Post(ProgramMessage::EndCheck);
 }
 
 void CheckCycle::EndCheck() {
-  connection_.Close();
+  CloseConnection();
   shell_.SetTimeoutTimer(false);
   const WalkState& w = session_.walk();
   if (settings_.IconChange != 0) {
@@ -133,11 +136,110 @@ void CheckCycle::SettingsShown() {
   CheckTicks = 0;
 }
 
-void CheckCycle::OnConnected() { session_.OnConnected(); }
+void CheckCycle::OnConnected() {
+  session_.OnConnected();
+  if (tls_mode_ == kTlsImplicit) StartTls();
+}
 
-void CheckCycle::OnReceived(std::string_view bytes) { Apply(session_.OnReceived(bytes)); }
+void CheckCycle::OnReceived(std::string_view bytes) {
+  if (tls_mode_ == kTlsNone || (tls_mode_ == kTlsStls && !tls_)) {
+    Apply(session_.OnReceived(bytes));
+    return;
+  }
+  OnTlsReceived(bytes);
+}
+
+void CheckCycle::StartTls() {
+  if (!tls_port_) {
+    FailTls({TlsFailure::Reason::Unavailable, "no TLS on this system", {}});
+    return;
+  }
+  tls_.emplace(*tls_port_);
+  // A pin that is not a fingerprint pins nothing: the certificate is checked.
+  const TlsClient::Output out =
+      tls_->Start(settings_.PopAddress, ParseFingerprint(settings_.TlsCertSha256));
+  if (out.failure) {
+    FailTls(*out.failure);
+    return;
+  }
+  connection_.Send(out.send);
+  RestartReplyTimer();  // the reply awaited is the server's handshake
+}
+
+void CheckCycle::OnTlsReceived(std::string_view bytes) {
+  // Bytes after a failure, or before the handshake of an implicit connection
+  // began, are nobody's.
+  if (!tls_ || (tls_->state() != TlsClient::State::Handshake &&
+                tls_->state() != TlsClient::State::Open))
+    return;
+  shell_.SetTimeoutTimer(false);
+  const TlsClient::Output out = tls_->OnReceived(bytes);
+  if (!out.send.empty()) connection_.Send(out.send);
+  if (out.failure) {
+    FailTls(*out.failure);
+    return;
+  }
+  if (out.established) {
+    WriteLog(TlsEstablishedLogLine(*tls_));
+    if (tls_mode_ == kTlsStls) {
+      // After STLS the server speaks only when spoken to.
+      if (!out.plain.empty()) {
+        FailTls({TlsFailure::Reason::Protocol, "data before the first command", {}});
+        return;
+      }
+      Apply(session_.OnTlsReady());
+      return;
+    }
+  }
+  if (tls_->state() == TlsClient::State::Open)
+    Apply(session_.OnReceived(out.plain));  // also when empty: the reply timer restarts
+  else
+    RestartReplyTimer();  // the handshake goes on
+}
+
+void CheckCycle::SendLine(const std::string& line) {
+  if (tls_ && tls_->state() == TlsClient::State::Open) {
+    const TlsClient::Output out = tls_->Encrypt(line);
+    if (out.failure) {
+      FailTls(*out.failure);
+      return;
+    }
+    connection_.Send(out.send);
+    return;
+  }
+  // Never a fall-back to plain text: with TLS asked for, only STLS itself goes
+  // out in the clear.
+  if (tls_mode_ == kTlsNone || (tls_mode_ == kTlsStls && !tls_ && line == "STLS\r\n"))
+    connection_.Send(line);
+}
+
+void CheckCycle::FailTls(TlsFailure failure) {
+  WriteLog(TlsFailureLogLine(failure));
+  CloseConnection();
+  shell_.SetTimeoutTimer(false);
+  // As after a connection that could not be made: say why, end the check, and
+  // open the settings window, where the user can choose or pin.
+  shell_.TlsFailureBox(settings_.PopAddress, failure);
+  shell_.Post(ProgramMessage::EndCheck);
+  shell_.PumpMessages();
+  shell_.ShowSettings();
+}
+
+void CheckCycle::RestartReplyTimer() {
+  TimeoutTicks = 0;
+  shell_.SetTimeoutTimer(true);
+}
+
+void CheckCycle::CloseConnection() {
+  if (tls_) {
+    const std::string notify = tls_->Close();
+    if (!notify.empty()) connection_.Send(notify);
+  }
+  connection_.Close();
+}
 
 void CheckCycle::OnSocketError() {
+  if (tls_) tls_->Close();
   connection_.Drop();
   shell_.SetTimeoutTimer(false);
   shell_.Post(ProgramMessage::EndCheck);
@@ -150,21 +252,27 @@ void CheckCycle::WriteLog(const std::string& text) {
 void CheckCycle::Apply(const SessionActions& actions) {
   for (const SessionAction& a : actions) {
     switch (a.kind) {
-      case SessionAction::Kind::Send: connection_.Send(a.text); break;
+      case SessionAction::Kind::Send: SendLine(a.text); break;
       case SessionAction::Kind::Log: WriteLog(a.text); break;
-      case SessionAction::Kind::StartReplyTimer:
-        TimeoutTicks = 0;
-        shell_.SetTimeoutTimer(true);
-        break;
+      case SessionAction::Kind::StartReplyTimer: RestartReplyTimer(); break;
       case SessionAction::Kind::StopReplyTimer: shell_.SetTimeoutTimer(false); break;
+      case SessionAction::Kind::StartTls: StartTls(); break;
+      case SessionAction::Kind::StlsRefused: {
+        std::string reply = a.text.substr(0, a.text.find("\r\n"));
+        FailTls({TlsFailure::Reason::StlsRefused, std::move(reply), {}});
+        break;
+      }
+      case SessionAction::Kind::StlsInjected:
+        FailTls({TlsFailure::Reason::StlsInjected, {}, {}});
+        break;
       case SessionAction::Kind::End:
-        connection_.Close();
+        CloseConnection();
         shell_.SetTimeoutTimer(false);
         shell_.Post(ProgramMessage::EndCheck);
         break;
       case SessionAction::Kind::LoginRejected:
         shell_.InfoBox(Notice::WrongPassword);
-        connection_.Close();
+        CloseConnection();
         shell_.SetCheckTimer(false);
         settings_.Passwd.clear();
         AskPassword();

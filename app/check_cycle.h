@@ -11,6 +11,7 @@
 #include "app/program_messages.h"
 #include "companion/companion_accounts.h"
 #include "pop3/pop3_session.h"
+#include "pop3/tls_client.h"
 #include "settings/settings_file.h"
 
 namespace zepho {
@@ -33,6 +34,8 @@ class CycleShell {
   // settings and posts StartCheck.
   virtual void ShowPasswordPrompt() = 0;
   virtual void ClearPasswordBox() = 0;  // the settings window's password field
+  // A TLS connection to `server` was refused or failed before the login.
+  virtual void TlsFailureBox(const std::string& server, const TlsFailure& failure) = 0;
 };
 
 // The socket transport of one check.
@@ -61,8 +64,11 @@ inline constexpr std::int32_t kTimeoutTicks = 7;
 
 class CheckCycle {
  public:
-  CheckCycle(Settings& settings, CycleShell& shell, Connection& connection, CycleSources& sources)
-      : settings_(settings), shell_(shell), connection_(connection), sources_(sources) {}
+  // `tls` is the platform's TLS; without it a check that asks for TLS fails.
+  CheckCycle(Settings& settings, CycleShell& shell, Connection& connection, CycleSources& sources,
+             TlsPort* tls = nullptr)
+      : settings_(settings), shell_(shell), connection_(connection), sources_(sources),
+        tls_port_(tls) {}
 
   // Start-up with the settings loaded: the first check at once (or the
   // password first), or the settings window when server or account is missing.
@@ -99,6 +105,14 @@ class CheckCycle {
  private:
   void ClearResults();
   void Apply(const SessionActions& actions);
+  // The TLS layer between the socket and the dialogue (Tls 1 and 2).
+  void StartTls();
+  void OnTlsReceived(std::string_view bytes);
+  void SendLine(const std::string& line);
+  void FailTls(TlsFailure failure);
+  void RestartReplyTimer();
+  // Closes the connection, with a close_notify first when TLS is up.
+  void CloseConnection();
 
   Settings& settings_;
   CycleShell& shell_;
@@ -108,6 +122,9 @@ class CheckCycle {
   // Present from construction; dropped at a check start when no list applies.
   std::optional<ReceivedIdList> received_ = ReceivedIdList{};
   std::optional<std::string> received_text_;
+  TlsPort* tls_port_;
+  std::int32_t tls_mode_ = kTlsNone;  // of the running check
+  std::optional<TlsClient> tls_;
 };
 
 }  // namespace zepho

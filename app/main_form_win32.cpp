@@ -43,7 +43,7 @@ std::wstring ProgramFolder() {
 TForm1::TForm1(winlib::Application& app)
     : app_(app),
       transport_(app.Handle()),
-      cycle_(settings, *this, transport_, *this),
+      cycle_(settings, *this, transport_, *this, &tls_),
       settings_window_(app.Instance()) {}
 
 TForm1::~TForm1() {
@@ -212,6 +212,10 @@ void TForm1::SetTrayIcon(TrayMode mode) {
 
 void TForm1::InfoBox(Notice notice) {
   MessageBoxW(app_.Handle(), texts::NoticeText(notice), texts::kCaption, MB_OK);
+}
+
+void TForm1::TlsFailureBox(const std::string& server, const TlsFailure& failure) {
+  MessageBoxW(app_.Handle(), texts::TlsFailureText(server, failure).c_str(), texts::kCaption, MB_OK);
 }
 
 bool TForm1::ConfirmBox(Notice notice) {

@@ -12,6 +12,7 @@
 #include "app/check_cycle.h"
 #include "companion/mailbox_store_win32.h"
 #include "pop3/socket_transport_win32.h"
+#include "pop3/tls_schannel_win32.h"
 #include "settings/profile_win32.h"
 #include "settings/settings_file.h"
 #include "settings/settings_form.h"
@@ -49,6 +50,7 @@ class TForm1 : public CycleShell, public CycleSources {
   void PopUpCompanion() override;
   void ShowPasswordPrompt() override;
   void ClearPasswordBox() override;
+  void TlsFailureBox(const std::string& server, const TlsFailure& failure) override;
 
   // CycleSources
   int LoadReceivedIdList(std::optional<ReceivedIdList>& list) override;
@@ -89,6 +91,7 @@ class TForm1 : public CycleShell, public CycleSources {
   ProfileWin32 profile_{L""};
   MailboxStoreWin32 mailbox_;
   SocketTransport transport_;
+  SchannelTls tls_;
   CheckCycle cycle_;
   NOTIFYICONDATAW tray_{};
   // The settings window: its controls, and the rules they follow.

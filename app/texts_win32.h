@@ -4,6 +4,8 @@
 #include <string>
 
 #include "app/program_messages.h"
+#include "pop3/tls_certificate.h"
+#include "winlib/text.h"
 #include "resources/resource.h"
 #include "settings/settings_form.h"
 
@@ -83,6 +85,37 @@ inline const wchar_t* NoticeText(Notice n) {
     case Notice::ConfirmStartCompanion: return L"メールが届いています Corvel32を起動しますか？";
   }
   return L"";
+}
+
+inline const wchar_t* TlsReasonText(TlsFailure::Reason r) {
+  using R = TlsFailure::Reason;
+  switch (r) {
+    case R::StlsRefused: return L"サーバーがSTLSを受け付けませんでした";
+    case R::StlsInjected: return L"STLSの応答のあとに暗号化されていないデータが届きました";
+    case R::Unavailable: return L"このシステムではTLSを使えません";
+    case R::HandshakeFailed: return L"TLSのハンドシェイクに失敗しました";
+    case R::Protocol: return L"TLSの通信に異常がありました";
+    case R::CertUntrusted: return L"サーバーの証明書は信頼されていません";
+    case R::CertExpired: return L"サーバーの証明書は有効期間外です";
+    case R::CertNameMismatch: return L"サーバーの証明書は別の名前のものです";
+    case R::CertWrongUsage: return L"サーバーの証明書はサーバー認証用ではありません";
+    case R::CertRevoked: return L"サーバーの証明書は失効しています";
+    case R::CertUnchecked: return L"サーバーの証明書を確認できませんでした";
+  }
+  return L"";
+}
+
+// "TLS接続に失敗しました", the server, the reason and, for a refused
+// certificate, its fingerprint to compare and pin. `server` is in code page 932.
+inline std::wstring TlsFailureText(const std::string& server, const TlsFailure& f) {
+  std::wstring text = L"TLS接続に失敗しました\r\nサーバー: " + winlib::Wide932(server) +
+                      L"\r\n" + TlsReasonText(f.reason);
+  if (f.reason == TlsFailure::Reason::StlsRefused && !f.detail.empty())
+    text += L"\r\n応答: " + winlib::Wide932(f.detail);
+  if (!f.fingerprint.empty())
+    text += L"\r\n証明書のSHA-256: " + winlib::Wide932(f.fingerprint);
+  text += L"\r\nパスワードは送信していません";
+  return text;
 }
 
 }  // namespace zepho::texts

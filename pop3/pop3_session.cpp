@@ -123,6 +123,8 @@ void Pop3Session::HandleReply(SessionActions& out) {
     case SessionState::Uidl: OnUidl(out); return;
     case SessionState::Top: OnTop(out); return;
     case SessionState::Quit: OnQuit(out); return;
+    case SessionState::Stls: OnStls(out); return;
+    case SessionState::TlsHandshake: break;  // handshake bytes are not the dialogue's
   }
   EndQuietly(out);
 }
@@ -133,18 +135,49 @@ void Pop3Session::OnGreeting(SessionActions& out) {
     return;
   }
   Log(out);
-  if (config_.apop != 1) {
-    SendCommand(SessionState::User, out);
+  if (config_.apop == 1) {
+    // The timestamp is the greeting's, also when the login follows STLS.
+    const std::string timestamp = ApopTimestamp(buffer_);
+    // No fallback to USER/PASS: the user asked for APOP.
+    if (timestamp.empty() || timestamp.size() + config_.password.size() > kMaxApopInputBytes) {
+      EndQuietly(out);
+      return;
+    }
+    apop_digest_ = Md5Hex(timestamp + config_.password);
+  }
+  if (config_.stls)
+    SendCommand(SessionState::Stls, out);
+  else
+    Login(out);
+}
+
+void Pop3Session::Login(SessionActions& out) {
+  SendCommand(config_.apop == 1 ? SessionState::Apop : SessionState::User, out);
+}
+
+void Pop3Session::OnStls(SessionActions& out) {
+  Log(out);
+  if (!Has(kPositive)) {
+    Finish(Kind::StlsRefused, out);
+    out.back().text = buffer_;
     return;
   }
-  const std::string timestamp = ApopTimestamp(buffer_);
-  // No fallback to USER/PASS: the user asked for APOP.
-  if (timestamp.empty() || timestamp.size() + config_.password.size() > kMaxApopInputBytes) {
-    EndQuietly(out);
+  // Anything after the reply's line came in the clear before the handshake and
+  // could pass for the server's words once TLS runs: refuse it.
+  if (buffer_.find("\r\n") + 2 != buffer_.size() || arrived_ != buffer_.size()) {
+    Finish(Kind::StlsInjected, out);
     return;
   }
-  apop_digest_ = Md5Hex(timestamp + config_.password);
-  SendCommand(SessionState::Apop, out);
+  state_ = SessionState::TlsHandshake;
+  ClearBuffer();
+  out.push_back({Kind::StartTls, {}});
+}
+
+SessionActions Pop3Session::OnTlsReady() {
+  SessionActions out;
+  if (finished_ || state_ != SessionState::TlsHandshake) return out;
+  Login(out);
+  return out;
 }
 
 void Pop3Session::OnUser(SessionActions& out) {
@@ -217,7 +250,9 @@ void Pop3Session::SendCommand(SessionState kind, SessionActions& out) {
   if (kind == SessionState::Uidl && config_.received == nullptr) kind = SessionState::Top;
   std::string line;
   switch (kind) {
-    case SessionState::Greeting: break;
+    case SessionState::Greeting:
+    case SessionState::TlsHandshake: break;
+    case SessionState::Stls: line = "STLS"; break;
     case SessionState::User: line = "USER " + config_.account; break;
     case SessionState::Pass: line = "PASS " + config_.password; break;
     case SessionState::Stat: line = "STAT"; break;

@@ -20,6 +20,9 @@ namespace zepho {
 // last command sent.
 enum class SessionState : std::int32_t {
   Greeting = 0, User = 1, Pass = 2, Stat = 3, Uidl = 4, Top = 5, Quit = 6, Apop = 7,
+  Stls = 8,
+  // Not a command: STLS was accepted and the TLS handshake runs below the dialogue.
+  TlsHandshake = 9,
 };
 
 struct SessionAction {
@@ -30,6 +33,9 @@ struct SessionAction {
     StopReplyTimer,   // stop the time-out timer
     End,              // close the connection, stop the time-out timer, end the check
     LoginRejected,    // the password was refused: tell the user, ask again
+    StartTls,         // STLS accepted: run the TLS handshake, then call OnTlsReady
+    StlsRefused,      // the server refused STLS (`text`: its reply): end, tell the user
+    StlsInjected,     // bytes followed the STLS reply in the clear: end, tell the user
   };
   Kind kind;
   std::string text;
@@ -42,6 +48,8 @@ struct SessionConfig {
   std::string password;
   std::int32_t apop = 0;       // 1 = APOP, anything else USER/PASS
   std::int32_t not_popup = 0;  // the NotPopup setting
+  // Ask for TLS with STLS after the greeting; the login waits for the handshake.
+  bool stls = false;
   // The client's received ids as one text (each line and CR LF), or null when
   // the client has no list; must outlive the dialogue.
   const std::string* received = nullptr;
@@ -62,6 +70,9 @@ class Pop3Session {
   void OnConnected();
   // Bytes of one receive; they count up to the first NUL byte.
   SessionActions OnReceived(std::string_view bytes);
+  // The TLS handshake after STLS succeeded: the login goes on. Nothing happens
+  // in any other state.
+  SessionActions OnTlsReady();
 
   SessionState state() const { return state_; }
   bool finished() const { return finished_; }
@@ -75,6 +86,8 @@ class Pop3Session {
   // The reply handlers, one per state; each returns after queueing its actions.
   void HandleReply(SessionActions& out);
   void OnGreeting(SessionActions& out);
+  void OnStls(SessionActions& out);
+  void Login(SessionActions& out);
   void OnUser(SessionActions& out);
   void OnLoginReply(SessionActions& out);
   void OnStat(SessionActions& out);

@@ -3,7 +3,10 @@
 # state, logs, transcripts and mail all live in one folder; several instances
 # may run at once on different ports. Works as root or as a normal user.
 #
-#   dovecot.sh start DIR PORT USER PASSWORD   create DIR and start; waits until it greets
+#   dovecot.sh start DIR PORT USER PASSWORD [--tls CERT KEY TLSPORT]
+#                                             create DIR and start; waits until it greets;
+#                                             with --tls: STLS on PORT, TLS from the first
+#                                             byte on TLSPORT, with the PEM files CERT and KEY
 #   dovecot.sh add DIR USER INDEX FILE        deliver FILE as message INDEX (1 = oldest);
 #                                             prints its unique id (what UIDL returns)
 #   dovecot.sh sent DIR                       the client's lines of all sessions, in order
@@ -12,7 +15,7 @@
 set -euo pipefail
 
 die() { echo "dovecot.sh: $*" >&2; exit 1; }
-usage() { sed -n '6,11s/^# \{0,1\}//p' "$0" >&2; exit 2; }
+usage() { sed -n '6,14s/^# \{0,1\}//p' "$0" >&2; exit 2; }
 
 # The folder must be absolute in the config, and short: Dovecot's unix sockets
 # live below it and their paths are limited to about 108 bytes.
@@ -74,8 +77,17 @@ greets() {  # PORT: does 127.0.0.1:PORT answer with a line starting "+OK"?
   [[ $line == +OK* ]]
 }
 
-write_config() {  # DIR PORT
-  local dir=$1 port=$2 uid gid internal
+write_config() {  # DIR PORT [CERT KEY TLSPORT]
+  local dir=$1 port=$2 uid gid internal ssl="ssl = no" tls_port=0
+  if [ $# -eq 5 ]; then
+    # Dovecot reads the files at start-up as root: copies in DIR keep them readable.
+    cp -- "$3" "$dir/tls-cert.pem"; cp -- "$4" "$dir/tls-key.pem"; chmod 600 "$dir/tls-key.pem"
+    ssl="ssl = yes
+ssl_cert = <$dir/tls-cert.pem
+ssl_key = <$dir/tls-key.pem
+ssl_min_protocol = TLSv1.2"
+    tls_port=$5
+  fi
   uid=$(mail_uid); gid=$(mail_gid)
   if [ "$(id -u)" -eq 0 ]; then
     internal="default_internal_user = dovecot
@@ -104,7 +116,7 @@ log_path = $dir/dovecot.log
 $internal
 protocols = pop3
 listen = 127.0.0.1
-ssl = no
+$ssl
 disable_plaintext_auth = no
 auth_mechanisms = plain apop
 # A wrong password would otherwise slow down later logins from 127.0.0.1 for seconds.
@@ -135,7 +147,8 @@ service pop3-login {
     port = $port
   }
   inet_listener pop3s {
-    port = 0
+    port = $tls_port
+    ssl = yes
   }
   # Chrooted, the login process could not reach the transcript folder.
   chroot =
@@ -151,8 +164,13 @@ maildir_of() {  # DIR USER
 }
 
 cmd_start() {
-  [ $# -eq 4 ] || usage
-  local dir port=$2 user=$3 pass=$4 pid up
+  [ $# -eq 4 ] || { [ $# -eq 8 ] && [ "$5" = --tls ]; } || usage
+  local dir port=$2 user=$3 pass=$4 pid up tls=()
+  if [ $# -eq 8 ]; then
+    [ -f "$6" ] && [ -f "$7" ] || die "no such certificate or key: $6 $7"
+    [[ $8 =~ ^[0-9]+$ ]] && [ "$8" -ge 1 ] && [ "$8" -le 65535 ] || die "bad TLS port: $8"
+    tls=("$(realpath -- "$6")" "$(realpath -- "$7")" "$8")
+  fi
   dir=$(abs_dir "$1")
   [[ $port =~ ^[0-9]+$ ]] && [ "$port" -ge 1 ] && [ "$port" -le 65535 ] || die "bad port: $port"
   [[ $user =~ ^[^:[:space:]]+$ ]] || die "bad user name: $user"
@@ -181,7 +199,7 @@ cmd_start() {
   printf '%s:{PLAIN}%s::::::\n' "$user" "$pass" > "$dir/users"
   chmod 644 "$dir/users"
   maildir_of "$dir" "$user" >/dev/null
-  write_config "$dir" "$port"
+  write_config "$dir" "$port" "${tls[@]}"
 
   # The daemon keeps every descriptor it inherits: a pipe of the caller would
   # keep the caller (a test runner, a command substitution) waiting for it.

@@ -28,7 +28,7 @@ cmake --build --preset win32
 file build/win32/ZEPHO.exe | grep -q 'PE32 executable (GUI) Intel 80386' \
   || { echo "ZEPHO.exe is not a 32-bit GUI program"; exit 1; }
 if i686-w64-mingw32-objdump -p build/win32/ZEPHO.exe | grep 'DLL Name' | grep -viqE \
-     'kernel32|user32|gdi32|shell32|ws2_32|comctl32|advapi32|msvcrt|ole32|comdlg32'; then
+     'kernel32|user32|gdi32|shell32|ws2_32|comctl32|advapi32|msvcrt|ole32|comdlg32|secur32|crypt32'; then
   echo "ZEPHO.exe needs DLLs that are not Windows' own:"
   i686-w64-mingw32-objdump -p build/win32/ZEPHO.exe | grep 'DLL Name'
   exit 1

@@ -66,6 +66,12 @@ int CheckAddressCount(Profile& p, int limit) {
   return std::clamp<std::int32_t>(n, 0, limit);
 }
 
+bool HasKey(Profile& p, const std::string& section, const std::string& key) {
+  // No value read back from a file holds a line break.
+  const std::string absent = "\n";
+  return p.ReadString(section, key, absent) != absent;
+}
+
 std::string HeaderKey(int i) { return "CheckString" + std::to_string(i); }
 std::string AddressKey(int i) { return HeaderKey(i) + "+A"; }
 
@@ -120,6 +126,11 @@ void LoadSettings(Profile& p, Settings& s) {
   const bool written = s.RecvSleep != 0 || p.WriteString(other, "RecvSleep", "0");
 
   s.Passwd = PasswordFromStoredValue(p.ReadString(net, "Passwd", ""));
+
+  // Absent means plain, whatever was in memory; an unknown mode is plain too.
+  s.Tls = ReadProfileInt(p, net, "Tls", kTlsNone);
+  if (s.Tls != kTlsStls && s.Tls != kTlsImplicit) s.Tls = kTlsNone;
+  s.TlsCertSha256 = p.ReadString(net, "TlsCertSha256", "");
   if (!written) throw SettingsWriteError(p.Path());
 }
 
@@ -144,6 +155,12 @@ void SaveSettings(Profile& p, const Settings& s) {
   Write(p, other, "AccountPath", Quoted(s.AccountPath));
 
   Write(p, net, "Passwd", StoredPasswordValue(s.Passwd));
+
+  // The connection's security comes last, and only into a file that uses it:
+  // a user who never chose it keeps exactly the keys, values and order above.
+  if (s.Tls != kTlsNone || HasKey(p, net, "Tls")) WriteInt(p, net, "Tls", s.Tls);
+  if (!s.TlsCertSha256.empty() || HasKey(p, net, "TlsCertSha256"))
+    Write(p, net, "TlsCertSha256", Quoted(s.TlsCertSha256));
 }
 
 std::vector<CheckAddress> ReadCheckAddresses(Profile& p, int limit) {

@@ -36,6 +36,12 @@ struct Settings {
   std::int32_t RecvSleep = 0;
   std::int32_t IconChange = 0;
   std::int32_t AllIconChange = 0;
+  // The connection's security (NETWORK/Tls): plain, STLS or TLS from the first
+  // byte; any other stored value reads as plain.
+  std::int32_t Tls = 0;
+  // A certificate trusted by its SHA-256 fingerprint (NETWORK/TlsCertSha256),
+  // as stored: 64 hex digits, colons allowed; empty = none.
+  std::string TlsCertSha256;
 
   friend bool operator==(const Settings&, const Settings&) = default;
 };
@@ -50,6 +56,10 @@ class SettingsWriteError : public std::runtime_error {
  private:
   std::wstring path_;
 };
+
+inline constexpr std::int32_t kTlsNone = 0;      // plain POP3
+inline constexpr std::int32_t kTlsStls = 1;      // STLS on the plain connection
+inline constexpr std::int32_t kTlsImplicit = 2;  // TLS from the first byte (POP3S)
 
 // Integer rule of the file: "0x"/"0X" followed by at least one character is
 // hexadecimal, anything else decimal; absent or invalid gives `def`.

@@ -2,6 +2,7 @@
 
 The environment comes from scripts/test.sh (Wine prefix, DISPLAY with Wine's
 virtual desktop) and from ctest (paths of the programs under test)."""
+import glob
 import os
 import sys
 import shutil
@@ -227,14 +228,38 @@ class FaultServer:
 
 
 class Dovecot:
-    """A private Dovecot on 127.0.0.1 (scripts/dovecot.sh)."""
+    """A private Dovecot on 127.0.0.1 (scripts/dovecot.sh). With `tls` (the PEM
+    files of a certificate and its key) it offers STLS on `port` and TLS from
+    the first byte on `tls_port`."""
 
-    def __init__(self, user="user", password="secret"):
+    def __init__(self, user="user", password="secret", tls=None):
         self.dir = tempfile.mkdtemp(prefix="zd.", dir="/tmp")
         self.port = free_port()
+        self.tls_port = free_port() if tls else None
         self.user = user
+        extra = ["--tls", tls[0], tls[1], str(self.tls_port)] if tls else []
         subprocess.run(["bash", os.path.join(ROOT, "scripts", "dovecot.sh"), "start", self.dir,
-                        str(self.port), user, password], check=True, timeout=60)
+                        str(self.port), user, password, *extra], check=True, timeout=60)
+
+    def wire(self):
+        """Every byte clients sent, as it came over the wire (over TLS the login
+        process records the records it decrypts for the mail process too), all
+        connections together, without the transcript's time stamps."""
+        data = b""
+        for path in sorted(glob.glob(os.path.join(self.dir, "rawlog", "pre", "*.in"))):
+            with open(path, "rb") as f:
+                data += b"\n".join(line.partition(b" ")[2] for line in f.read().split(b"\n"))
+        return data
+
+    def mail_commands(self):
+        """The commands of the latest session after its login (STAT onwards),
+        as the mail process saw them: plain text also over TLS."""
+        files = glob.glob(os.path.join(self.dir, "rawlog", "post", "*.in"))
+        if not files:
+            return []
+        with open(max(files, key=os.path.getmtime), "rb") as f:
+            return [line.partition(b" ")[2].rstrip(b"\r").decode("latin-1")
+                    for line in f.read().split(b"\n") if line]
 
     def add(self, index, message):
         path = os.path.join(self.dir, "msg%d.eml" % index)

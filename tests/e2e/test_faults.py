@@ -31,7 +31,16 @@ EXPECTED = {
     # the greeting never completes.
     "nul_bytes":           ("timeout", []),
     "garbage_greeting":    ("timeout", []),
+    # TLS: a handshake that stops or whose connection closes midway ends like a
+    # time-out, and nothing of the login is sent (None: the client's TLS bytes
+    # are no command lines).
+    "tls_stall_mid_handshake": ("timeout", None),
+    "tls_close_mid_handshake": ("server", None),
+    "stls_stall":              ("timeout", ["STLS", None]),
 }
+
+# The connection's security per scenario; the others are plain.
+TLS_MODE = {"tls_stall_mid_handshake": 2, "tls_close_mid_handshake": 2, "stls_stall": 1}
 
 
 def connections(lines):
@@ -52,7 +61,10 @@ class FaultTest(E2ETest):
         try:
             for scenario in EXPECTED:
                 servers[scenario] = FaultServer(scenario, folder)
-                z = self.zepho(ini_for(servers[scenario].port, extra="PopTime=1\nIconChange=1\n"))
+                ini = ini_for(servers[scenario].port, extra="PopTime=1\nIconChange=1\n")
+                if scenario in TLS_MODE:
+                    ini = ini.replace("[OTHER]", "Tls=%d\n[OTHER]" % TLS_MODE[scenario])
+                z = self.zepho(ini)
                 copies[scenario] = z.start()
             # Time-out after 210 s, then the next check 60 s later.
             deadline = time.time() + 360
@@ -72,7 +84,15 @@ class FaultTest(E2ETest):
                     if ending != "server" and first[-1:] == ["--- closed by client"]:
                         # After a QUIT answered, either side may close first.
                         first = first[:-1]
-                    self.assertEqual(first, commands)
+                    if commands is None or None in commands:
+                        # Over TLS: the plain lines that must come, then only
+                        # TLS bytes, never a login command in the clear.
+                        known = [c for c in commands or [] if c is not None]
+                        self.assertEqual(first[:len(known)], known)
+                        for line in first:
+                            self.assertFalse(line.startswith(("USER", "PASS", "APOP")), first)
+                    else:
+                        self.assertEqual(first, commands)
                     log = copies[scenario].log()
                     # A closed connection is noticed only by the reply time-out.
                     if ending in ("timeout", "server"):

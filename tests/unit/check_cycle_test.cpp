@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "unit/fakes/toy_tls_port.h"
+
 #include <string>
 #include <vector>
 
@@ -40,7 +42,12 @@ struct FakeShell : CycleShell {
     }
   }
   void ClearPasswordBox() override { events.push_back("clear passedit"); }
+  void TlsFailureBox(const std::string& server, const TlsFailure& f) override {
+    events.push_back("tls box " + server + " " + std::to_string(int(f.reason)));
+    tls_failures.push_back(f);
+  }
   int find_companion = 0;
+  std::vector<TlsFailure> tls_failures;
 
   static std::string Name(ProgramMessage m) {
     switch (m) {
@@ -322,6 +329,178 @@ TEST_F(CycleTest, SettingsShownStopsCounting) {
   EXPECT_FALSE(shell.check_timer);
   EXPECT_FALSE(shell.timeout_timer);
   EXPECT_EQ(cycle.CheckTicks, 0);
+}
+
+}  // namespace
+}  // namespace zepho
+
+namespace zepho {
+namespace {
+
+using testing::DataRecord;
+using testing::Record;
+
+const std::string kFlight = Record(0x16, "SERVER-HELLO") + Record(0x16, "FINISHED");
+const std::string kClientHello = Record(0x16, "CLIENT-HELLO");
+const std::string kClientFinished = Record(0x16, "CLIENT-FINISHED");
+
+struct TlsCycleTest : CycleTest {
+  testing::ToyTlsPort port;
+  CheckCycle tls_cycle{settings, shell, connection, sources, &port};
+  void SetUp() override {
+    CycleTest::SetUp();
+    settings.PopAddress = "pop.example.jp";
+    settings.LOG = 1;
+  }
+  void Start() {
+    tls_cycle.StartCheck();
+    tls_cycle.OnConnected();
+  }
+  // Everything sent, in order, but the first `skip` sends.
+  std::vector<std::string> Sent(std::size_t skip = 0) const {
+    std::vector<std::string> out;
+    for (const std::string& call : connection.calls)
+      if (call.rfind("send ", 0) == 0) out.push_back(call.substr(5));
+    out.erase(out.begin(), out.begin() + static_cast<std::ptrdiff_t>(std::min(skip, out.size())));
+    return out;
+  }
+  bool AnySentHolds(const std::string& text) const {
+    for (const std::string& s : Sent())
+      if (s.find(text) != std::string::npos) return true;
+    return false;
+  }
+};
+
+TEST_F(TlsCycleTest, ImplicitTlsCheckRunsTheDialogueInsideTls) {
+  settings.Tls = kTlsImplicit;
+  Start();
+  EXPECT_EQ(Sent(), std::vector<std::string>{kClientHello});
+  EXPECT_TRUE(shell.timeout_timer);
+  tls_cycle.OnReceived(kFlight + DataRecord("+OK ready\r\n"));
+  EXPECT_EQ(Sent(), (std::vector<std::string>{kClientHello, kClientFinished,
+                                              DataRecord("USER user\r\n")}));
+  tls_cycle.OnReceived(DataRecord("+OK\r\n"));
+  tls_cycle.OnReceived(DataRecord("+OK\r\n"));
+  tls_cycle.OnReceived(DataRecord("+OK 0 0\r\n"));
+  tls_cycle.OnReceived(DataRecord("+OK bye\r\n"));
+  const std::vector<std::string> sent = Sent();
+  ASSERT_GE(sent.size(), 2u);
+  EXPECT_EQ(sent[sent.size() - 2], DataRecord("QUIT\r\n"));
+  EXPECT_EQ(sent.back(), Record(0x15, "\x01\x00")) << "close_notify before the close";
+  EXPECT_EQ(connection.calls.back(), "close");
+  EXPECT_FALSE(AnySentHolds("PASS")) << "no password in the clear";
+  // The log is the dialogue as without TLS, after one line on the connection.
+  EXPECT_EQ(sources.log,
+            "TLS: TLS 1.2, TOY-XOR, CN=pop.example.jp, certificate verified\r\n"
+            "+OK ready\r\nUSER user\r\n+OK\r\nPASS secret\r\n+OK\r\nSTAT\r\n+OK 0 0\r\n"
+            "QUIT\r\n+OK bye\r\n");
+  EXPECT_EQ(port.verified_name, "pop.example.jp");
+  EXPECT_TRUE(shell.tls_failures.empty());
+}
+
+TEST_F(TlsCycleTest, StlsUpgradesThenLogsIn) {
+  settings.Tls = kTlsStls;
+  settings.Apop = 1;
+  Start();
+  EXPECT_TRUE(Sent().empty());
+  tls_cycle.OnReceived("+OK <1.2@host>\r\n");
+  EXPECT_EQ(Sent(), std::vector<std::string>{"STLS\r\n"});
+  tls_cycle.OnReceived("+OK begin\r\n");
+  EXPECT_EQ(Sent(1), std::vector<std::string>{kClientHello});
+  tls_cycle.OnReceived(kFlight.substr(0, 7));  // a piece: the handshake waits, the timer runs
+  EXPECT_TRUE(shell.timeout_timer);
+  EXPECT_EQ(tls_cycle.TimeoutTicks, 0);
+  tls_cycle.OnReceived(kFlight.substr(7));
+  const std::vector<std::string> sent = Sent(1);
+  ASSERT_EQ(sent.size(), 3u);
+  EXPECT_EQ(sent[1], kClientFinished);
+  EXPECT_EQ(testing::Xor(sent[2].substr(5, 10)), "APOP user ") << "the login goes inside TLS";
+  EXPECT_EQ(tls_cycle.session().state(), SessionState::Apop);
+  EXPECT_NE(sources.log.find("+OK begin\r\nTLS: TLS 1.2"), std::string::npos) << sources.log;
+}
+
+TEST_F(TlsCycleTest, RefusalsEndTheCheckWithTheirReasonAndNoPassword) {
+  struct Case {
+    const char* name;
+    std::int32_t mode;
+    CertVerdict verdict;
+    std::string pin;
+    std::vector<std::string> server;
+    TlsFailure::Reason reason;
+    bool fingerprint;
+  };
+  const std::string offered = FormatFingerprint(Sha256(port.certificate));
+  const Case cases[] = {
+      {"untrusted", kTlsImplicit, CertVerdict::Untrusted, "", {kFlight},
+       TlsFailure::Reason::CertUntrusted, true},
+      {"expired", kTlsImplicit, CertVerdict::Expired, "", {kFlight},
+       TlsFailure::Reason::CertExpired, true},
+      {"another name", kTlsStls, CertVerdict::NameMismatch, "",
+       {"+OK hi\r\n", "+OK\r\n", kFlight}, TlsFailure::Reason::CertNameMismatch, true},
+      {"a pin of another certificate", kTlsImplicit, CertVerdict::Untrusted,
+       std::string(64, 'a'), {kFlight}, TlsFailure::Reason::CertUntrusted, true},
+      {"handshake alert", kTlsImplicit, CertVerdict::Ok, "", {Record(0x16, "BAD")},
+       TlsFailure::Reason::HandshakeFailed, false},
+      {"STLS refused", kTlsStls, CertVerdict::Ok, "", {"+OK hi\r\n", "-ERR what?\r\n"},
+       TlsFailure::Reason::StlsRefused, false},
+      {"data behind the STLS reply", kTlsStls, CertVerdict::Ok, "",
+       {"+OK hi\r\n", "+OK\r\n+OK fake\r\n"}, TlsFailure::Reason::StlsInjected, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    shell.events.clear();
+    shell.tls_failures.clear();
+    connection.calls.clear();
+    sources.log.clear();
+    settings.Tls = c.mode;
+    settings.TlsCertSha256 = c.pin;
+    port.verdict = c.verdict;
+    Start();
+    for (const std::string& bytes : c.server) tls_cycle.OnReceived(bytes);
+    ASSERT_EQ(shell.tls_failures.size(), 1u);
+    EXPECT_EQ(shell.tls_failures[0].reason, c.reason);
+    EXPECT_EQ(shell.tls_failures[0].fingerprint, c.fingerprint ? offered : "");
+    EXPECT_EQ(shell.events, (std::vector<std::string>{
+                                "tls box pop.example.jp " + std::to_string(int(c.reason)),
+                                "post end", "pump", "settings"}));
+    EXPECT_FALSE(AnySentHolds("USER")) << "the login never starts";
+    EXPECT_FALSE(AnySentHolds(DataRecord("USER")));
+    EXPECT_EQ(connection.calls.back(), "close");
+    EXPECT_FALSE(shell.timeout_timer);
+    EXPECT_NE(sources.log.find("TLS FAILED: "), std::string::npos);
+    // Whatever arrives afterwards is ignored.
+    const std::size_t calls = connection.calls.size();
+    tls_cycle.OnReceived(DataRecord("+OK\r\n"));
+    EXPECT_EQ(connection.calls.size(), calls);
+  }
+}
+
+TEST_F(TlsCycleTest, WithoutPlatformTlsNothingIsSent) {
+  CheckCycle no_tls{settings, shell, connection, sources};
+  settings.Tls = kTlsImplicit;
+  no_tls.StartCheck();
+  no_tls.OnConnected();
+  ASSERT_EQ(shell.tls_failures.size(), 1u);
+  EXPECT_EQ(shell.tls_failures[0].reason, TlsFailure::Reason::Unavailable);
+  EXPECT_TRUE(Sent().empty());
+}
+
+TEST_F(TlsCycleTest, StalledHandshakeEndsLikeATimeOut) {
+  settings.Tls = kTlsImplicit;
+  Start();
+  tls_cycle.OnReceived(kFlight.substr(0, 10));
+  for (int i = 0; i < kTimeoutTicks; ++i) tls_cycle.Timer2Timer();
+  EXPECT_EQ(shell.events, std::vector<std::string>{"post end"});
+  EXPECT_EQ(connection.calls.back(), "close");
+  EXPECT_EQ(sources.log, "TIME OUT\r\n");
+  EXPECT_TRUE(shell.tls_failures.empty());
+}
+
+TEST_F(TlsCycleTest, PlainCheckIsUntouchedByTheTlsPort) {
+  Start();
+  tls_cycle.OnReceived("+OK hi\r\n");
+  EXPECT_EQ(Sent(), std::vector<std::string>{"USER user\r\n"});
+  EXPECT_EQ(port.begins, 0);
 }
 
 }  // namespace

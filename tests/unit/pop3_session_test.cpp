@@ -13,13 +13,18 @@ namespace {
 using Kind = SessionAction::Kind;
 using namespace std::string_literals;
 
-enum class EndKind { None, End, LoginRejected };
+enum class EndKind { None, End, LoginRejected, StlsRefused, StlsInjected };
+
+// Stands in the client's lines where the TLS handshake runs.
+const std::string kHandshake = "(TLS handshake)";
 
 const char* Name(EndKind k) {
   switch (k) {
     case EndKind::None: return "none";
     case EndKind::End: return "End";
     case EndKind::LoginRejected: return "LoginRejected";
+    case EndKind::StlsRefused: return "StlsRefused";
+    case EndKind::StlsInjected: return "StlsInjected";
   }
   return "?";
 }
@@ -29,6 +34,7 @@ struct Setup {
   std::string password = "secret";
   std::int32_t apop = 0;
   std::int32_t not_popup = 0;
+  bool stls = false;
   std::optional<std::string> received;  // the client's id list, or none
   CheckList list{};
 };
@@ -74,6 +80,7 @@ Outcome Replay(const Dialogue& d, const Splitter& split) {
   config.password = d.setup.password;
   config.apop = d.setup.apop;
   config.not_popup = d.setup.not_popup;
+  config.stls = d.setup.stls;
   config.received = d.setup.received ? &*d.setup.received : nullptr;
   config.load_check_list = [&] {
     ++o.list_loads;
@@ -103,17 +110,32 @@ Outcome Replay(const Dialogue& d, const Splitter& split) {
         const SessionActions waiting = {{Kind::StopReplyTimer, {}}, {Kind::StartReplyTimer, {}}};
         EXPECT_EQ(actions, waiting) << "step " << i << " piece " << p;
       }
-      for (std::size_t a = 0; a < actions.size(); ++a) {
-        const SessionAction& act = actions[a];
+      SessionActions all = actions;
+      for (std::size_t a = 0; a < all.size(); ++a) {
+        const SessionAction& act = all[a];
+        if (act.kind == Kind::StartTls) {
+          // The handshake succeeds at once; the dialogue goes on below TLS.
+          o.sent[i].push_back(kHandshake);
+          EXPECT_EQ(a + 1, all.size()) << "the handshake is the last action";
+          EXPECT_EQ(session.state(), SessionState::TlsHandshake);
+          const SessionActions after = session.OnTlsReady();
+          EXPECT_FALSE(after.empty());
+          all.insert(all.end(), after.begin(), after.end());
+          continue;
+        }
         if (act.kind == Kind::Send) {
           o.sent[i].push_back(act.text);
           EXPECT_LE(act.text.size(), kMaxCommandLineBytes);
         } else if (act.kind == Kind::Log) {
           o.log += act.text;
-        } else if (act.kind == Kind::End || act.kind == Kind::LoginRejected) {
+        } else if (act.kind == Kind::End || act.kind == Kind::LoginRejected ||
+                   act.kind == Kind::StlsRefused || act.kind == Kind::StlsInjected) {
           EXPECT_EQ(o.end, EndKind::None);
-          o.end = act.kind == Kind::End ? EndKind::End : EndKind::LoginRejected;
-          EXPECT_EQ(a + 1, actions.size()) << "the end is the last action";
+          o.end = act.kind == Kind::End             ? EndKind::End
+                  : act.kind == Kind::LoginRejected ? EndKind::LoginRejected
+                  : act.kind == Kind::StlsRefused   ? EndKind::StlsRefused
+                                                    : EndKind::StlsInjected;
+          EXPECT_EQ(a + 1, all.size()) << "the end is the last action";
           EXPECT_TRUE(session.finished());
         }
       }
@@ -128,7 +150,8 @@ std::string ExpectedLog(const Dialogue& d) {
   std::string log;
   for (const Step& s : d.steps) {
     if (s.logged) log += s.server;
-    for (const std::string& line : s.client) log += line;
+    for (const std::string& line : s.client)
+      if (line != kHandshake) log += line;
   }
   return log;
 }
@@ -183,6 +206,11 @@ Setup Apop(std::string account, std::string password, std::int32_t apop = 1) {
 }
 
 const std::string kRfcGreeting = "+OK POP3 server ready <1896.697170952@dbc.mtview.ca.us>\r\n";
+
+Setup Stls(Setup s = {}) {
+  s.stls = true;
+  return s;
+}
 
 std::vector<Dialogue> Dialogues() {
   Setup no_list;
@@ -327,6 +355,34 @@ std::vector<Dialogue> Dialogues() {
        EndKind::None},
       {"timestamp and password over 1023 bytes", Apop("alice", "pw!"),
        {{"+OK " + ts_1023 + "\r\n", {}}}, EndKind::End},
+      {"STLS, the handshake, then USER/PASS as before", Stls(),
+       {{kGreeting, {"STLS\r\n"}},
+        {"+OK Begin TLS negotiation now.\r\n", {kHandshake, "USER alice\r\n"}},
+        {"+OK\r\n", {"PASS secret\r\n"}},
+        {"+OK logged in\r\n", {"STAT\r\n"}},
+        {"+OK 0 0\r\n", {"QUIT\r\n"}},
+        {"+OK bye\r\n", {}}},
+       EndKind::End},
+      {"STLS then APOP with the greeting's timestamp", Stls(Apop("mrose", "tanstaaf")),
+       {{kRfcGreeting, {"STLS\r\n"}},
+        {"+OK\r\n", {kHandshake, "APOP mrose c4c9334bac560ecc979e58001b3e22fb\r\n"}},
+        {"+OK maildrop has 0 messages\r\n", {"STAT\r\n"}}},
+       EndKind::None},
+      {"STLS refused: nothing more is sent", Stls(),
+       {{kGreeting, {"STLS\r\n"}}, {"-ERR Unknown command: STLS\r\n", {}}, {"+OK\r\n", {}, false}},
+       EndKind::StlsRefused},
+      {"STLS refused with APOP: no digest goes out", Stls(Apop("mrose", "tanstaaf")),
+       {{kRfcGreeting, {"STLS\r\n"}}, {"-ERR TLS not configured\r\n", {}}},
+       EndKind::StlsRefused},
+      {"APOP with STLS but no timestamp ends before STLS", Stls(Apop("alice", "secret")),
+       {{kGreeting, {}}}, EndKind::End},
+      {"negative greeting with STLS ends quietly", Stls(),
+       {{"-ERR busy\r\n", {}, false}}, EndKind::End},
+      // Bytes behind the reply arrived in the clear; they are refused, never
+      // taken as the server's words. Only an arrival holding both shows it.
+      {"bytes after the STLS reply end the check", Stls(),
+       {{kGreeting, {"STLS\r\n"}}, {"+OK\r\n+OK injected\r\n", {}}},
+       EndKind::StlsInjected, 0, 0, 0, false},
   };
 }
 
@@ -460,6 +516,25 @@ TEST_F(Pop3SessionArrival, StatCount) {
     EXPECT_EQ(sent, c.next) << c.reply;
     EXPECT_EQ(session.finished(), c.next.empty()) << c.reply;
   }
+}
+
+TEST_F(Pop3SessionArrival, TlsReadyOutsideTheHandshakeDoesNothing) {
+  Start();
+  EXPECT_TRUE(session.OnTlsReady().empty());
+  session.OnReceived(kGreeting);
+  EXPECT_TRUE(session.OnTlsReady().empty());
+  EXPECT_EQ(session.state(), SessionState::User);
+}
+
+TEST_F(Pop3SessionArrival, StlsRefusalCarriesTheReply) {
+  SessionConfig config;
+  config.stls = true;
+  Start(std::move(config));
+  session.OnReceived(kGreeting);
+  EXPECT_EQ(session.OnReceived("-ERR no\r\n"),
+            (SessionActions{Act(Kind::StopReplyTimer), Act(Kind::Log, "-ERR no\r\n"),
+                            Act(Kind::StlsRefused, "-ERR no\r\n")}));
+  EXPECT_TRUE(session.finished());
 }
 
 TEST(Pop3SessionApopTimestamp, Table) {

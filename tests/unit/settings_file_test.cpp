@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <optional>
 
 #include "unit/fakes/memory_profile.h"
 
@@ -322,6 +323,88 @@ TEST(SettingsSave, FailedWriteStopsAtThatKey) {
       const std::string key = entry.substr(slash + 1, entry.find('=') - slash - 1);
       EXPECT_EQ(p.FindKey(section, key) != nullptr, i < fail) << key << " at fail " << fail;
     }
+  }
+}
+
+// ---------------------------------------------------------------- connection security
+
+TEST(SettingsTls, ModeTable) {
+  struct Case { std::optional<std::string> raw; std::int32_t want; };
+  const Case cases[] = {
+      {std::nullopt, kTlsNone}, {"0", kTlsNone}, {"1", kTlsStls}, {"2", kTlsImplicit},
+      {"0x2", kTlsImplicit},    {" 1 ", kTlsStls}, {"3", kTlsNone}, {"-1", kTlsNone},
+      {"abc", kTlsNone},        {"", kTlsNone},
+  };
+  for (const Case& c : cases) {
+    MemoryProfile p;
+    if (c.raw) p.Set("NETWORK", "Tls", *c.raw);
+    Settings s;
+    s.Tls = kTlsImplicit;  // memory does not survive an absent or unknown value
+    LoadSettings(p, s);
+    EXPECT_EQ(s.Tls, c.want) << (c.raw ? *c.raw : "(absent)");
+  }
+}
+
+TEST(SettingsTls, PinReadAsStored) {
+  MemoryProfile p;
+  p.Set("NETWORK", "TlsCertSha256", "\"AB:cd:01\"");
+  Settings s;
+  LoadSettings(p, s);
+  EXPECT_EQ(s.TlsCertSha256, "AB:cd:01");
+}
+
+// A user who never chose TLS: loading and saving keeps exactly the same keys,
+// values and order as before the setting existed.
+TEST(SettingsTls, FileWithoutTheKeysStaysAsItWas) {
+  MemoryProfile p;
+  SaveSettings(p, SampleSettings());
+  Settings s;
+  LoadSettings(p, s);  // writes RecvSleep=0
+  const std::string before = p.Text();
+  p.log.clear();
+  SaveSettings(p, s);
+  EXPECT_EQ(p.log, kSampleSaveLog);
+  EXPECT_EQ(p.Text(), before);
+  EXPECT_EQ(p.Text().find("Tls"), std::string::npos);
+}
+
+TEST(SettingsTls, WrittenAfterTheOtherKeysOnlyWhenSetOrPresent) {
+  const std::string pin(64, 'a');
+  struct Case {
+    const char* name;
+    std::optional<std::string> tls_in_file, pin_in_file;
+    std::int32_t tls;
+    std::string pin;
+    std::vector<std::string> extra;  // writes after all the other keys
+  };
+  const Case cases[] = {
+      {"nothing chosen", std::nullopt, std::nullopt, kTlsNone, "", {}},
+      {"implicit with a pin", std::nullopt, std::nullopt, kTlsImplicit, pin,
+       {"W NETWORK/Tls=2", "W NETWORK/TlsCertSha256=\"" + pin + "\""}},
+      {"STLS without a pin", std::nullopt, std::nullopt, kTlsStls, "", {"W NETWORK/Tls=1"}},
+      {"a pin alone", std::nullopt, std::nullopt, kTlsNone, pin,
+       {"W NETWORK/TlsCertSha256=\"" + pin + "\""}},
+      {"turned off again keeps the key", "2", std::nullopt, kTlsNone, "", {"W NETWORK/Tls=0"}},
+      {"an unknown value is saved as plain", "7", std::nullopt, kTlsNone, "",
+       {"W NETWORK/Tls=0"}},
+      {"a removed pin is emptied", "1", pin, kTlsStls, "",
+       {"W NETWORK/Tls=1", "W NETWORK/TlsCertSha256=\"\""}},
+  };
+  for (const Case& c : cases) {
+    MemoryProfile p;
+    if (c.tls_in_file) p.Set("NETWORK", "Tls", *c.tls_in_file);
+    if (c.pin_in_file) p.Set("NETWORK", "TlsCertSha256", *c.pin_in_file);
+    Settings s = SampleSettings();
+    s.Tls = c.tls;
+    s.TlsCertSha256 = c.pin;
+    SaveSettings(p, s);
+    std::vector<std::string> want = kSampleSaveLog;
+    want.insert(want.end(), c.extra.begin(), c.extra.end());
+    EXPECT_EQ(p.log, want) << c.name;
+    Settings loaded;
+    LoadSettings(p, loaded);
+    EXPECT_EQ(loaded.Tls, c.tls) << c.name;
+    EXPECT_EQ(loaded.TlsCertSha256, c.pin) << c.name;
   }
 }
 

@@ -1,0 +1,14 @@
+// SHA-256 (FIPS 180-4), for the fingerprint of a server's certificate.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string_view>
+
+namespace zepho {
+
+using Sha256Digest = std::array<std::uint8_t, 32>;
+
+Sha256Digest Sha256(std::string_view bytes);
+
+}  // namespace zepho

@@ -1,0 +1,82 @@
+// The TLS layer of one connection, between the socket and the dialogue: it
+// gathers the peer's bytes into whole records, drives the handshake through
+// the platform port, checks the certificate, and turns records into plain text
+// and plain text into records. Bytes in, bytes out; no socket, no clock.
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "pop3/tls_certificate.h"
+#include "pop3/tls_port.h"
+
+namespace zepho {
+
+// Bounds of what the layer accepts from the peer.
+inline constexpr std::size_t kTlsRecordHeaderBytes = 5;
+// The largest record TLS allows: 2^14 plain bytes plus 2048 of expansion.
+inline constexpr std::size_t kMaxTlsRecordBody = (1 << 14) + 2048;
+// All handshake bytes of one connection (certificate chains included).
+inline constexpr std::size_t kMaxHandshakeBytes = 256 * 1024;
+// Raw bytes between two commands: a reply of the dialogue's bound, with room
+// for the records' overhead; beyond it the peer floods (e.g. empty records).
+inline constexpr std::size_t kMaxRawPerReply = 2 * (1 << 20);
+
+class TlsClient {
+ public:
+  enum class State { Idle, Handshake, Open, Failed, Closed };
+
+  // What one event asks of the caller.
+  struct Output {
+    std::string send;           // bytes for the socket
+    std::string plain;          // plain text for the dialogue
+    bool established = false;   // the handshake ended and the certificate passed
+    std::optional<TlsFailure> failure;  // the connection must end
+  };
+
+  explicit TlsClient(TlsPort& port) : port_(port) {}
+
+  // Starts the handshake for `server_name`; `pin` is a certificate accepted by
+  // its SHA-256 fingerprint whatever its chain and name.
+  Output Start(const std::string& server_name, std::optional<Sha256Digest> pin);
+  // Bytes from the socket.
+  Output OnReceived(std::string_view bytes);
+  // Plain text for the peer (a command line).
+  Output Encrypt(std::string_view plain);
+  // The close_notify to send before closing, when a connection is open; the
+  // layer is done afterwards.
+  std::string Close();
+
+  State state() const { return state_; }
+  // Known once established.
+  const TlsSessionInfo& info() const { return info_; }
+  bool pinned() const { return pinned_; }
+  std::size_t pending() const { return pending_.size(); }
+
+ private:
+  void Handshake(Output& out);
+  void Records(Output& out);
+  void CheckCertificate(Output& out);
+  void Fail(Output& out, TlsFailure::Reason reason, std::string detail,
+            std::string fingerprint = {});
+  // The length of the whole records at the front of pending_ (0 when none);
+  // false when the first record is larger than TLS allows.
+  bool WholeRecords(std::size_t& length, bool only_first) const;
+
+  TlsPort& port_;
+  State state_ = State::Idle;
+  std::string server_name_;
+  std::optional<Sha256Digest> pin_;
+  std::string pending_;
+  std::size_t handshake_bytes_ = 0;
+  std::size_t raw_since_send_ = 0;
+  TlsSessionInfo info_;
+  bool pinned_ = false;
+};
+
+// One line for the log when the handshake succeeded.
+std::string TlsEstablishedLogLine(const TlsClient& client);
+
+}  // namespace zepho
