@@ -27,6 +27,9 @@ inline constexpr wchar_t kNotAnInteger[] = L"' は整数ではありません"; 
 inline constexpr wchar_t kColumnHeader[] = L"ヘッダ";
 inline constexpr wchar_t kColumnAddress[] = L"チェックアドレス";
 
+// The connection's security, in the order of the stored values (NETWORK/Tls).
+inline constexpr const wchar_t* kTlsChoices[] = {L"なし", L"STLSを使う", L"SSL/TLS（POP3S）"};
+
 // The editor's header choices.
 inline constexpr const wchar_t* kHeaderChoices[] = {L"From:", L"To:", L"Cc:", L"Reply-To:",
                                                     L"X-ML-Name:"};
@@ -66,6 +69,7 @@ inline constexpr Hint kHints[] = {
     {IDC_PASSEDIT, L"パスワードを記述しなければ起動時にパスワードを要求します", false},
     {IDC_LABEL4, L"分単位で設定", true},
     {IDC_POPTIME, L"分単位で設定", false},
+    {IDC_COMBOTLS, L"POPサーバとの通信の暗号化", false},
     {IDC_CHECKBOX2, L"指定した条件以外で到着通知", false},
     {IDC_LISTVIEW1, L"チェックするアドレス", false},
     {IDC_CHKNEWBUTTON, L"新規チェックアドレスを作成", false},

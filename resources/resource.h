@@ -28,6 +28,8 @@
 #define IDC_UPDOWN1 122
 #define IDC_LABEL6 123
 #define IDC_CHECKAPOP 124
+#define IDC_LABELTLS 125
+#define IDC_COMBOTLS 126
 // Tab チェックアドレス: 130-139
 #define IDC_GROUPBOX1 130
 #define IDC_CHECKBOX2 131

@@ -34,6 +34,7 @@ void SettingsForm::Fill() {
   controls_.SetChecked(FormCheck::CheckNozari, On(settings_.RetrySearchToNozari));
   controls_.SetChecked(FormCheck::CheckApop, On(settings_.Apop));
   controls_.SetChecked(FormCheck::CheckInboxMove, On(settings_.InboxMove));
+  controls_.SetTlsChoice(settings_.Tls);
   SortingRule();
   IconRule(controls_.Checked(FormCheck::CheckBox3));
 
@@ -97,6 +98,7 @@ bool SettingsForm::OKButtonClick() {
   settings_.AllIconChange = flag(FormCheck::AllIconCheck);
   settings_.Apop = flag(FormCheck::CheckApop);
   settings_.InboxMove = flag(FormCheck::CheckInboxMove);
+  settings_.Tls = controls_.TlsChoice();
 
   const int chosen = controls_.SelectedAccount();
   if (chosen < 0 || static_cast<std::size_t>(chosen) >= accounts_.size()) {
@@ -199,6 +201,17 @@ void SettingsForm::AccountReloadClick() {
   controls_.SetText(FormEdit::PopAcount, a.account);
   controls_.SetText(FormEdit::PassEdit, "");
   controls_.SetEnabled(FormButton::AccountReload, false);
+}
+
+void SettingsForm::ComboTlsChange() {
+  // The usual port of the chosen kind is suggested only while the port box
+  // still holds the other kind's: a port the user typed is left alone.
+  const std::string port = controls_.Text(FormEdit::PopPort);
+  if (controls_.TlsChoice() == kTlsImplicit) {
+    if (port == "110") controls_.SetText(FormEdit::PopPort, "995");
+  } else if (port == "995") {
+    controls_.SetText(FormEdit::PopPort, "110");
+  }
 }
 
 EditorCheck CheckEditorFields(const std::string& header, const std::string& address) {

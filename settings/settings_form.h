@@ -61,6 +61,9 @@ class SettingsControls {
   virtual void Focus(FormEdit edit) = 0;
   virtual void FocusList() = 0;
   virtual void SetUpDownPosition(std::int32_t position) = 0;
+  // The connection's security box: kTlsNone, kTlsStls or kTlsImplicit.
+  virtual std::int32_t TlsChoice() = 0;
+  virtual void SetTlsChoice(std::int32_t choice) = 0;
 
   // The account box: SetAccountItems clears its text and items, adds the
   // titles and selects nothing.
@@ -110,6 +113,7 @@ class SettingsForm {
   void CheckBox3Click() { IconRule(controls_.Checked(FormCheck::CheckBox3)); }
   void TCheckRecvDoClick() { SortingRule(); }
   void ComboAccountChange() { controls_.SetEnabled(FormButton::AccountReload, true); }
+  void ComboTlsChange();
   void AccountReloadClick();
 
  private:

@@ -76,6 +76,8 @@ void SettingsWindow::Attach(HWND dialog, SettingsForm& form) {
   ShowPage(1);
   SendMessageW(Item(IDC_POPTIME), EM_LIMITTEXT, 2, 0);
   SendMessageW(Item(IDC_UPDOWN1), UDM_SETRANGE32, 1, 99);
+  for (const wchar_t* choice : texts::kTlsChoices)
+    SendMessageW(Item(IDC_COMBOTLS), CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(choice));
   SetupList();
   SetupTooltip();
   SetupFonts();
@@ -130,6 +132,10 @@ bool SettingsWindow::OnCommand(WPARAM wparam, LPARAM /*lparam*/) {
   const int code = HIWORD(wparam);
   if (id == IDC_COMBOACCOUNT) {
     if (code == CBN_SELCHANGE) form_->ComboAccountChange();
+    return true;
+  }
+  if (id == IDC_COMBOTLS) {
+    if (code == CBN_SELCHANGE) form_->ComboTlsChange();
     return true;
   }
   if (code != BN_CLICKED) return false;
@@ -226,6 +232,16 @@ void SettingsWindow::FocusList() { FocusControl(IDC_LISTVIEW1); }
 
 void SettingsWindow::SetUpDownPosition(std::int32_t position) {
   SendMessageW(Item(IDC_UPDOWN1), UDM_SETPOS32, 0, position);
+}
+
+std::int32_t SettingsWindow::TlsChoice() {
+  const auto index = SendMessageW(Item(IDC_COMBOTLS), CB_GETCURSEL, 0, 0);
+  return index == kTlsStls || index == kTlsImplicit ? static_cast<std::int32_t>(index) : kTlsNone;
+}
+
+void SettingsWindow::SetTlsChoice(std::int32_t choice) {
+  // The items stand in the order of the stored values.
+  SendMessageW(Item(IDC_COMBOTLS), CB_SETCURSEL, static_cast<WPARAM>(choice), 0);
 }
 
 void SettingsWindow::SetAccountItems(const std::vector<std::string>& titles) {

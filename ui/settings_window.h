@@ -38,6 +38,8 @@ class SettingsWindow : public SettingsControls {
   void Focus(FormEdit edit) override;
   void FocusList() override;
   void SetUpDownPosition(std::int32_t position) override;
+  std::int32_t TlsChoice() override;
+  void SetTlsChoice(std::int32_t choice) override;
   void SetAccountItems(const std::vector<std::string>& titles) override;
   void SelectAccount(int index) override;
   int SelectedAccount() override;

@@ -20,6 +20,7 @@ FIRST_FILE = "[OTHER]\r\nRecvSleep=0\r\n"
 POPADRESS, POPPORT, POPACOUNT, PASSEDIT, POPTIME, UPDOWN1 = (
     "112", "114", "116", "118", "121", "122")
 LISTVIEW, NEW_BUTTON, COMBOACCOUNT, ACCOUNTRELOAD = "132", "133", "150", "151"
+COMBOTLS = "126"
 EDITOR_HEADER, EDITOR_ADDRESS = "402", "404"
 
 
@@ -148,6 +149,25 @@ class SettingsWindowTest(E2ETest):
             "Apop=0\r\nPasswd=%s\r\n"
             "[CHECKADDRESS]\r\nSettingNumber=1\r\nCheckString1=\"From:\"\r\n"
             "CheckString1+A=\" boss@example.jp\"\r\n" % (server.port, stored_password("secret"))))
+        self.assertEqual(z.close_box(), 0)
+
+    def test_security_box_suggests_the_port_and_is_saved_after_the_password(self):
+        z = self.open_first_start()
+        run_driver("tab", SETTINGS, "0")
+        self.assertEqual([line.strip() for line in run_driver("items", SETTINGS, COMBOTLS)[1].splitlines()],
+                         ["> なし", "STLSを使う", "SSL/TLS（POP3S）"])
+        for control, text in ((POPADRESS, "127.0.0.1"), (POPACOUNT, "user"), (PASSEDIT, "abc")):
+            type_into(SETTINGS, control, text)
+        self.assertEqual(item(SETTINGS, POPPORT), "110")
+        run_driver("combo", SETTINGS, COMBOTLS, "2")
+        self.assertEqual(wait_until(lambda: item(SETTINGS, POPPORT) == "995", 5), True)
+        run_driver("combo", SETTINGS, COMBOTLS, "1")
+        self.assertEqual(wait_until(lambda: item(SETTINGS, POPPORT) == "110", 5), True)
+        run_driver("combo", SETTINGS, COMBOTLS, "2")
+        type_into(SETTINGS, POPPORT, "1995")  # any port can be typed
+        run_driver("click", SETTINGS, "ＯＫ")
+        self.assertEqual(run_driver("gone", SETTINGS, "10")[0], 0)
+        self.assertIn("\r\nPopPort=1995\r\nApop=0\r\nPasswd=HOJMLUNTP[R[\r\nTls=2\r\n", z.ini())
         self.assertEqual(z.close_box(), 0)
 
     def test_password_typed_in_the_window_is_stored_scrambled(self):

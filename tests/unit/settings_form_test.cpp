@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cctype>
 #include <deque>
 #include <functional>
@@ -39,6 +40,7 @@ struct FakeControls : SettingsControls {
   std::vector<CheckAddress> list;
   int selected = -1;
   std::int32_t updown = 0;
+  std::int32_t tls = -1;
   Events events;
   // What the user does in the editor, one entry per time it is shown.
   std::deque<std::function<void(CheckAddressFields&)>> editor;
@@ -54,6 +56,8 @@ struct FakeControls : SettingsControls {
   void Focus(FormEdit e) override { events.push_back(std::string("focus ") + Name(e)); }
   void FocusList() override { events.push_back("focus list"); }
   void SetUpDownPosition(std::int32_t p) override { updown = p; }
+  std::int32_t TlsChoice() override { return tls; }
+  void SetTlsChoice(std::int32_t choice) override { tls = choice; }
   void SetAccountItems(const std::vector<std::string>& titles) override {
     accounts = titles;
     account = -1;
@@ -389,6 +393,56 @@ TEST_F(SettingsFormTest, OkSavesTheRecordThenTheList) {
       "W CHECKADDRESS/CheckString2+A=\"me@example.jp\"",
   };
   EXPECT_EQ(profile.log, expected);
+}
+
+// The security box shows the stored mode (an unknown one as plain); OK writes
+// the choice after the other keys and keeps the pinned certificate as it was.
+TEST_F(SettingsFormTest, SecurityChoiceFilledAndTakenOver) {
+  const struct {
+    const char* stored;
+    std::int32_t shown;
+  } cases[] = {{nullptr, kTlsNone}, {"1", kTlsStls}, {"2", kTlsImplicit}, {"7", kTlsNone}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.stored ? c.stored : "absent");
+    profile = MemoryProfile{};
+    if (c.stored) profile.Set("NETWORK", "Tls", c.stored);
+    profile.Set("NETWORK", "TlsCertSha256", "\"AB:CD\"");
+    form.Fill();
+    EXPECT_EQ(controls.tls, c.shown);
+  }
+  TypeValid();
+  controls.texts[FormEdit::PassEdit] = "abc";
+  controls.tls = kTlsImplicit;
+  profile.log.clear();
+  ASSERT_TRUE(form.OKButtonClick());
+  EXPECT_EQ(settings.Tls, kTlsImplicit);
+  EXPECT_EQ(Stored("NETWORK", "Tls"), "2");
+  EXPECT_EQ(Stored("NETWORK", "TlsCertSha256"), "\"AB:CD\"");
+  const auto at = [&](const std::string& line) {
+    return std::find(profile.log.begin(), profile.log.end(), line) - profile.log.begin();
+  };
+  EXPECT_LT(at("W NETWORK/Passwd=HOJMLUNTP[R["), at("W NETWORK/Tls=2"));
+}
+
+// Choosing a mode suggests its usual port only while the box holds the other
+// mode's usual port.
+TEST_F(SettingsFormTest, SecurityChoiceSuggestsThePort) {
+  const struct {
+    std::int32_t choice;
+    const char* before;
+    const char* after;
+  } cases[] = {
+      {kTlsImplicit, "110", "995"}, {kTlsImplicit, "1110", "1110"}, {kTlsImplicit, "995", "995"},
+      {kTlsStls, "995", "110"},     {kTlsNone, "995", "110"},       {kTlsNone, "2995", "2995"},
+      {kTlsStls, "110", "110"},     {kTlsImplicit, "", ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::to_string(c.choice) + " " + c.before);
+    controls.texts[FormEdit::PopPort] = c.before;
+    controls.tls = c.choice;
+    form.ComboTlsChange();
+    EXPECT_EQ(controls.texts[FormEdit::PopPort], c.after);
+  }
 }
 
 // No account chosen: title and folder become empty.
