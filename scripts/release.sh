@@ -65,20 +65,15 @@ mkdir -p "$out"
 out=$(cd "$out" && pwd)
 build=$out/build-$arch
 rm -rf "$build"
-cmake --preset "$arch" -B "$build" >/dev/null
-cmake --build "$build" --target ZEPHO
-exe=$build/ZEPHO.exe
-file "$exe" | grep -q "$pe" || { echo "release: $exe is not a $pe program" >&2; exit 1; }
+mkdir -p "$build"
 
-name=ZEPHO-$version$suffix.zip
-rm -f "$out/$name" "$out/$name.sha256"
-python3 - "$exe" "$root/docs/ZEPHO.txt" "$version" "$out/$name" <<'EOF'
-import os, sys, time, zipfile
+# The guide first, so that a character Notepad could not show stops the release
+# before the build: UTF-8 in the repository, code page 932 with CR LF in the zip.
+python3 - "$root/docs/ZEPHO.txt" "$version" "$build/ZEPHO.txt" <<'EOF'
+import sys
 
-exe, guide_source, version, archive = sys.argv[1:]
-
-# The guide: UTF-8 in the repository, code page 932 with CR LF in the archive.
-with open(guide_source, "rb") as f:
+source, version, target = sys.argv[1:]
+with open(source, "rb") as f:
     text = f.read().decode("utf-8")
 text = text.replace("\r\n", "\n").replace("@VERSION@", version)
 if not text.endswith("\n"):
@@ -94,17 +89,32 @@ for number, line in enumerate(text.split("\n"), 1):
         if not same:
             sys.exit("release: docs/ZEPHO.txt line %d: %r (U+%04X) has no code page 932 form"
                      % (number, c, ord(c)))
-guide = text.replace("\n", "\r\n").encode("cp932")
+with open(target, "wb") as f:
+    f.write(text.replace("\n", "\r\n").encode("cp932"))
+EOF
 
-with open(exe, "rb") as f:
-    program = f.read()
+cmake --preset "$arch" -B "$build" >/dev/null
+cmake --build "$build" --target ZEPHO
+exe=$build/ZEPHO.exe
+file "$exe" | grep -q "$pe" || { echo "release: $exe is not a $pe program" >&2; exit 1; }
+
+name=ZEPHO-$version$suffix.zip
+rm -f "$out/$name" "$out/$name.sha256"
+python3 - "$exe" "$build/ZEPHO.txt" "$out/$name" <<'EOF'
+import os, sys, time, zipfile
+
+exe, guide, archive = sys.argv[1:]
+files = []
+for name, path in (("ZEPHO.exe", exe), ("ZEPHO.txt", guide)):
+    with open(path, "rb") as f:
+        files.append((name, f.read()))
 
 # Fixed order and time, no system-specific attributes: the same input gives the
 # same bytes. The date is stored as written (zip dates carry no time zone).
 stamp = time.gmtime(int(os.environ["SOURCE_DATE_EPOCH"]))
 date_time = max((1980, 1, 1, 0, 0, 0), tuple(stamp[:6]))
 with zipfile.ZipFile(archive, "w") as z:
-    for name, data in (("ZEPHO.exe", program), ("ZEPHO.txt", guide)):
+    for name, data in files:
         info = zipfile.ZipInfo(name, date_time)
         info.create_system = 0          # MS-DOS attributes
         info.external_attr = 0x20       # "archive", as Windows writes them
