@@ -44,15 +44,13 @@ void CheckCycle::Timer1Timer() {
 void CheckCycle::StartCheck() {
   ClearResults();
   if (sources_.LoadReceivedIdList(received_) == 0) received_.reset();
-  received_text_.reset();
-  if (received_) received_text_ = received_->WholeText();
 
   SessionConfig config;
   config.account = settings_.PopAcount;
   config.password = settings_.Passwd;
   config.apop = settings_.Apop;
   config.not_popup = settings_.NotPopup;
-  config.received = received_text_ ? &*received_text_ : nullptr;
+  config.received = received_ ? &received_->text : nullptr;
   config.load_check_list = [this] { return sources_.LoadCheckList(); };
   session_.Begin(std::move(config));
 
@@ -84,6 +82,7 @@ void CheckCycle::Timer2Timer() {
 void CheckCycle::EndCheck() {
   connection_.Close();
   shell_.SetTimeoutTimer(false);
+  ReleaseCheckData();
   const WalkState& w = session_.walk();
   if (settings_.IconChange != 0) {
     if (w.MatchFound != 0)
@@ -141,22 +140,40 @@ void CheckCycle::WriteLog(const std::string& text) {
   if (settings_.LOG != 0) sources_.AppendLog(text);
 }
 
+void CheckCycle::ReleaseCheckData() {
+  // The list is read afresh at every check start; a large one must not stay
+  // resident between checks.
+  if (received_) std::string().swap(received_->text);
+  sources_.CloseLog();
+}
+
 void CheckCycle::Apply(const SessionActions& actions) {
+  // Every arrival stops the reply timer, and most start it again for the next
+  // command: only the last wish is carried out, with one call, since starting
+  // the timer restarts its interval. It is carried out before anything that
+  // lets other messages (a timer tick among them) be handled.
+  std::optional<bool> timer;
+  const auto set_timer = [&] {
+    if (timer) shell_.SetTimeoutTimer(*timer);
+    timer.reset();
+  };
   for (const SessionAction& a : actions) {
     switch (a.kind) {
       case SessionAction::Kind::Send: connection_.Send(a.text); break;
       case SessionAction::Kind::Log: WriteLog(a.text); break;
       case SessionAction::Kind::StartReplyTimer:
         TimeoutTicks = 0;
-        shell_.SetTimeoutTimer(true);
+        timer = true;
         break;
-      case SessionAction::Kind::StopReplyTimer: shell_.SetTimeoutTimer(false); break;
+      case SessionAction::Kind::StopReplyTimer: timer = false; break;
       case SessionAction::Kind::End:
         connection_.Close();
-        shell_.SetTimeoutTimer(false);
+        timer = false;
         shell_.Post(ProgramMessage::EndCheck);
         break;
       case SessionAction::Kind::LoginRejected:
+        set_timer();
+        ReleaseCheckData();
         shell_.InfoBox(Notice::WrongPassword);
         connection_.Close();
         shell_.SetCheckTimer(false);
@@ -165,6 +182,7 @@ void CheckCycle::Apply(const SessionActions& actions) {
         break;
     }
   }
+  set_timer();
 }
 
 }  // namespace zepho

@@ -54,6 +54,8 @@ class CycleSources {
   virtual int LoadReceivedIdList(std::optional<ReceivedIdList>& list) = 0;
   virtual CheckList LoadCheckList() = 0;
   virtual void AppendLog(const std::string& text) = 0;
+  // The check's last line is written: the log may be let go until the next one.
+  virtual void CloseLog() = 0;
 };
 
 inline constexpr int kTimerIntervalMs = 30000;
@@ -99,6 +101,8 @@ class CheckCycle {
  private:
   void ClearResults();
   void Apply(const SessionActions& actions);
+  // What only a running check needs: the received ids, the open log.
+  void ReleaseCheckData();
 
   Settings& settings_;
   CycleShell& shell_;
@@ -106,8 +110,8 @@ class CheckCycle {
   CycleSources& sources_;
   Pop3Session session_;
   // Present from construction; dropped at a check start when no list applies.
+  // Its text is held only while a check runs.
   std::optional<ReceivedIdList> received_ = ReceivedIdList{};
-  std::optional<std::string> received_text_;
 };
 
 }  // namespace zepho
