@@ -152,10 +152,10 @@ void CheckCycle::Apply(const SessionActions& actions) {
   // command: only the last wish is carried out, with one call, since starting
   // the timer restarts its interval. It is carried out before anything that
   // lets other messages (a timer tick among them) be handled.
-  std::optional<bool> timer;
+  enum class Wish { None, Stop, Start } timer = Wish::None;
   const auto set_timer = [&] {
-    if (timer) shell_.SetTimeoutTimer(*timer);
-    timer.reset();
+    if (timer != Wish::None) shell_.SetTimeoutTimer(timer == Wish::Start);
+    timer = Wish::None;
   };
   for (const SessionAction& a : actions) {
     switch (a.kind) {
@@ -163,12 +163,12 @@ void CheckCycle::Apply(const SessionActions& actions) {
       case SessionAction::Kind::Log: WriteLog(a.text); break;
       case SessionAction::Kind::StartReplyTimer:
         TimeoutTicks = 0;
-        timer = true;
+        timer = Wish::Start;
         break;
-      case SessionAction::Kind::StopReplyTimer: timer = false; break;
+      case SessionAction::Kind::StopReplyTimer: timer = Wish::Stop; break;
       case SessionAction::Kind::End:
         connection_.Close();
-        timer = false;
+        timer = Wish::Stop;
         shell_.Post(ProgramMessage::EndCheck);
         break;
       case SessionAction::Kind::LoginRejected:

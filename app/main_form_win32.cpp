@@ -171,6 +171,9 @@ void TForm1::SetCheckTimer(bool running) {
 }
 
 void TForm1::SetTimeoutTimer(bool running) {
+  // Stopping a stopped timer would be a call into the system for nothing.
+  if (!running && !timeout_running_) return;
+  timeout_running_ = running;
   if (running)
     SetTimer(hwnd_, kTimer2, kTimerIntervalMs, nullptr);  // restarts the interval
   else
@@ -245,12 +248,11 @@ int TForm1::LoadReceivedIdList(std::optional<ReceivedIdList>& list) {
 CheckList TForm1::LoadCheckList() { return zepho::LoadCheckList(profile_); }
 
 void TForm1::AppendLog(const std::string& text) {
-  // Text mode: the C library writes every LF as CR LF.
-  FILE* f = _wfopen(winlib::Wide932(LogPath).c_str(), L"a");
-  if (!f) return;
-  fwrite(text.data(), 1, text.size(), f);
-  fclose(f);
+  if (!log_.IsOpen() && !log_.Open(winlib::Wide932(LogPath))) return;
+  log_.Append(text);
 }
+
+void TForm1::CloseLog() { log_.Close(); }
 
 void TForm1::ShowSettings() {
   SetTrayIcon(TrayMode::Remove);

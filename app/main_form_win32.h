@@ -11,6 +11,7 @@
 
 #include "app/check_cycle.h"
 #include "companion/mailbox_store_win32.h"
+#include "pop3/log_file_win32.h"
 #include "pop3/socket_transport_win32.h"
 #include "settings/profile_win32.h"
 #include "settings/settings_file.h"
@@ -52,6 +53,7 @@ class TForm1 : public CycleShell, public CycleSources {
   int LoadReceivedIdList(std::optional<ReceivedIdList>& list) override;
   CheckList LoadCheckList() override;
   void AppendLog(const std::string& text) override;
+  void CloseLog() override;
 
   void HideSettings();
   void FormClose();
@@ -84,9 +86,11 @@ class TForm1 : public CycleShell, public CycleSources {
   WNDPROC previous_proc_ = nullptr;
   bool sockets_started_ = false;
   bool closed_ = false;
+  bool timeout_running_ = false;  // Timer2
   ProfileWin32 profile_{""};
   MailboxStoreWin32 mailbox_;
   SocketTransport transport_;
+  LogFile log_;
   CheckCycle cycle_;
   NOTIFYICONDATAW tray_{};
 };
