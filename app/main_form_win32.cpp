@@ -171,13 +171,21 @@ void TForm1::SetCheckTimer(bool running) {
 }
 
 void TForm1::SetTimeoutTimer(bool running) {
-  // Stopping a stopped timer would be a call into the system for nothing.
-  if (!running && !timeout_running_) return;
-  timeout_running_ = running;
-  if (running)
-    SetTimer(hwnd_, kTimer2, kTimerIntervalMs, nullptr);  // restarts the interval
-  else
+  SetPlatformTimer2(running ? timer2_.Start(GetTickCount()) : timer2_.Stop());
+}
+
+void TForm1::SetPlatformTimer2(ReplyTimer::Call call) {
+  if (call.kind == ReplyTimer::Call::Kind::Set)
+    SetTimer(hwnd_, kTimer2, call.ms, nullptr);
+  else if (call.kind == ReplyTimer::Call::Kind::Kill)
     KillTimer(hwnd_, kTimer2);
+}
+
+bool TForm1::Timer2Due() {
+  ReplyTimer::Call call;
+  const bool due = timer2_.OnTick(GetTickCount(), call);
+  SetPlatformTimer2(call);
+  return due;
 }
 
 void TForm1::SetTrayIcon(TrayMode mode) {
@@ -360,7 +368,7 @@ INT_PTR TForm1::OnDialogMessage(UINT msg, WPARAM wparam, LPARAM /*lparam*/) {
     }
     case WM_TIMER:
       if (wparam == kTimer1) cycle_.Timer1Timer();
-      if (wparam == kTimer2) cycle_.Timer2Timer();
+      if (wparam == kTimer2 && Timer2Due()) cycle_.Timer2Timer();
       return TRUE;
     case WM_COMMAND:
       switch (LOWORD(wparam)) {

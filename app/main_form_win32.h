@@ -10,6 +10,7 @@
 #include <string>
 
 #include "app/check_cycle.h"
+#include "app/reply_timer.h"
 #include "companion/mailbox_store_win32.h"
 #include "pop3/log_file_win32.h"
 #include "pop3/socket_transport_win32.h"
@@ -68,6 +69,8 @@ class TForm1 : public CycleShell, public CycleSources {
   INT_PTR OnDialogMessage(UINT msg, WPARAM wparam, LPARAM lparam);
   LRESULT OnAppMessage(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam);
   LRESULT OnSocketEvent(HWND hwnd, WPARAM wparam, LPARAM lparam);
+  void SetPlatformTimer2(ReplyTimer::Call call);
+  bool Timer2Due();  // a WM_TIMER of Timer2 is a tick of the time-out
   void OnTrayMessage(LPARAM lparam);
   void FormShow();
   void OKButtonClick();
@@ -86,7 +89,7 @@ class TForm1 : public CycleShell, public CycleSources {
   WNDPROC previous_proc_ = nullptr;
   bool sockets_started_ = false;
   bool closed_ = false;
-  bool timeout_running_ = false;  // Timer2
+  ReplyTimer timer2_{kTimerIntervalMs};
   ProfileWin32 profile_{""};
   MailboxStoreWin32 mailbox_;
   SocketTransport transport_;
