@@ -19,7 +19,6 @@ namespace {
 
 constexpr UINT_PTR kTimer1 = 1;  // the check timer
 constexpr UINT_PTR kTimer2 = 2;  // the reply time-out
-constexpr wchar_t kFormProperty[] = L"ZEPHO.TForm1";
 
 // The folder of the running program, with its trailing separator, in code page 932.
 std::string ProgramFolder() {
@@ -96,13 +95,16 @@ bool TForm1::FormCreate() {
 }
 
 void TForm1::InstallAppWindowProc() {
-  SetPropW(app_.Handle(), kFormProperty, this);
+  // The window's user data rather than a window property: every message of
+  // the window (each socket notification of a check among them) reads it, and
+  // user data are read without a round trip to the window system.
+  SetWindowLongPtrW(app_.Handle(), GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
   previous_proc_ = reinterpret_cast<WNDPROC>(
       SetWindowLongPtrW(app_.Handle(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(AppWindowProc)));
 }
 
 LRESULT CALLBACK TForm1::AppWindowProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam) {
-  auto* form = static_cast<TForm1*>(GetPropW(hwnd, kFormProperty));
+  auto* form = reinterpret_cast<TForm1*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
   return form->OnAppMessage(hwnd, msg, wparam, lparam);
 }
 
