@@ -50,8 +50,6 @@ void CheckCycle::StartCheck() {
   }
   ClearResults();
   if (sources_.LoadReceivedIdList(received_) == 0) received_.reset();
-  received_text_.reset();
-  if (received_) received_text_ = received_->WholeText();
 
   SessionConfig config;
   config.account = settings_.PopAcount;
@@ -61,7 +59,7 @@ void CheckCycle::StartCheck() {
   tls_mode_ = settings_.Tls;
   tls_.reset();
   config.stls = tls_mode_ == kTlsStls;
-  config.received = received_text_ ? &*received_text_ : nullptr;
+  config.received = received_ ? &received_->text : nullptr;
   config.load_check_list = [this] { return sources_.LoadCheckList(); };
   session_.Begin(std::move(config));
 
@@ -93,6 +91,7 @@ void CheckCycle::Timer2Timer() {
 void CheckCycle::EndCheck() {
   CloseConnection();
   shell_.SetTimeoutTimer(false);
+  ReleaseCheckData();
   const WalkState& w = session_.walk();
   if (settings_.IconChange != 0) {
     if (w.MatchFound != 0)
@@ -249,28 +248,54 @@ void CheckCycle::WriteLog(const std::string& text) {
   if (settings_.LOG != 0) sources_.AppendLog(text);
 }
 
+void CheckCycle::ReleaseCheckData() {
+  // The list is read afresh at every check start; a large one must not stay
+  // resident between checks.
+  if (received_) std::string().swap(received_->text);
+  sources_.CloseLog();
+}
+
 void CheckCycle::Apply(const SessionActions& actions) {
+  // Every arrival stops the reply timer, and most start it again for the next
+  // command: only the last wish is carried out, with one call, since starting
+  // the timer restarts its interval. It is carried out before anything that
+  // lets other messages (a timer tick among them) be handled.
+  enum class Wish { None, Stop, Start } timer = Wish::None;
+  const auto set_timer = [&] {
+    if (timer != Wish::None) shell_.SetTimeoutTimer(timer == Wish::Start);
+    timer = Wish::None;
+  };
   for (const SessionAction& a : actions) {
     switch (a.kind) {
       case SessionAction::Kind::Send: SendLine(a.text); break;
       case SessionAction::Kind::Log: WriteLog(a.text); break;
-      case SessionAction::Kind::StartReplyTimer: RestartReplyTimer(); break;
-      case SessionAction::Kind::StopReplyTimer: shell_.SetTimeoutTimer(false); break;
-      case SessionAction::Kind::StartTls: StartTls(); break;
+      case SessionAction::Kind::StartReplyTimer:
+        TimeoutTicks = 0;
+        timer = Wish::Start;
+        break;
+      case SessionAction::Kind::StopReplyTimer: timer = Wish::Stop; break;
+      case SessionAction::Kind::StartTls:
+        set_timer();
+        StartTls();
+        break;
       case SessionAction::Kind::StlsRefused: {
+        set_timer();
         std::string reply = a.text.substr(0, a.text.find("\r\n"));
         FailTls({TlsFailure::Reason::StlsRefused, std::move(reply), {}});
         break;
       }
       case SessionAction::Kind::StlsInjected:
+        set_timer();
         FailTls({TlsFailure::Reason::StlsInjected, {}, {}});
         break;
       case SessionAction::Kind::End:
         CloseConnection();
-        shell_.SetTimeoutTimer(false);
+        timer = Wish::Stop;
         shell_.Post(ProgramMessage::EndCheck);
         break;
       case SessionAction::Kind::LoginRejected:
+        set_timer();
+        ReleaseCheckData();
         shell_.InfoBox(Notice::WrongPassword);
         CloseConnection();
         shell_.SetCheckTimer(false);
@@ -279,6 +304,7 @@ void CheckCycle::Apply(const SessionActions& actions) {
         break;
     }
   }
+  set_timer();
 }
 
 }  // namespace zepho

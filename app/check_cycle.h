@@ -57,6 +57,8 @@ class CycleSources {
   virtual int LoadReceivedIdList(std::optional<ReceivedIdList>& list) = 0;
   virtual CheckList LoadCheckList() = 0;
   virtual void AppendLog(const std::string& text) = 0;
+  // The check's last line is written: the log may be let go until the next one.
+  virtual void CloseLog() = 0;
 };
 
 inline constexpr int kTimerIntervalMs = 30000;
@@ -113,6 +115,8 @@ class CheckCycle {
   void RestartReplyTimer();
   // Closes the connection, with a close_notify first when TLS is up.
   void CloseConnection();
+  // What only a running check needs: the received ids, the open log.
+  void ReleaseCheckData();
 
   Settings& settings_;
   CycleShell& shell_;
@@ -120,8 +124,8 @@ class CheckCycle {
   CycleSources& sources_;
   Pop3Session session_;
   // Present from construction; dropped at a check start when no list applies.
+  // Its text is held only while a check runs.
   std::optional<ReceivedIdList> received_ = ReceivedIdList{};
-  std::optional<std::string> received_text_;
   TlsPort* tls_port_;
   std::int32_t tls_mode_ = kTlsNone;  // of the running check
   std::optional<TlsClient> tls_;

@@ -19,7 +19,6 @@ namespace {
 
 constexpr UINT_PTR kTimer1 = 1;  // the check timer
 constexpr UINT_PTR kTimer2 = 2;  // the reply time-out
-constexpr wchar_t kFormProperty[] = L"ZEPHO.TForm1";
 
 // The folder of the running program with its trailing separator, in UTF-16 as
 // the system gives it: a folder of any name on a Windows of any language.
@@ -102,13 +101,16 @@ bool TForm1::FormCreate() {
 }
 
 void TForm1::InstallAppWindowProc() {
-  SetPropW(app_.Handle(), kFormProperty, this);
+  // The window's user data rather than a window property: every message of
+  // the window (each socket notification of a check among them) reads it, and
+  // user data are read without a round trip to the window system.
+  SetWindowLongPtrW(app_.Handle(), GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
   previous_proc_ = reinterpret_cast<WNDPROC>(
       SetWindowLongPtrW(app_.Handle(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(AppWindowProc)));
 }
 
 LRESULT CALLBACK TForm1::AppWindowProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam) {
-  auto* form = static_cast<TForm1*>(GetPropW(hwnd, kFormProperty));
+  auto* form = reinterpret_cast<TForm1*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
   return form->OnAppMessage(hwnd, msg, wparam, lparam);
 }
 
@@ -177,10 +179,21 @@ void TForm1::SetCheckTimer(bool running) {
 }
 
 void TForm1::SetTimeoutTimer(bool running) {
-  if (running)
-    SetTimer(hwnd_, kTimer2, kTimerIntervalMs, nullptr);  // restarts the interval
-  else
+  SetPlatformTimer2(running ? timer2_.Start(GetTickCount()) : timer2_.Stop());
+}
+
+void TForm1::SetPlatformTimer2(ReplyTimer::Call call) {
+  if (call.kind == ReplyTimer::Call::Kind::Set)
+    SetTimer(hwnd_, kTimer2, call.ms, nullptr);
+  else if (call.kind == ReplyTimer::Call::Kind::Kill)
     KillTimer(hwnd_, kTimer2);
+}
+
+bool TForm1::Timer2Due() {
+  ReplyTimer::Call call;
+  const bool due = timer2_.OnTick(GetTickCount(), call);
+  SetPlatformTimer2(call);
+  return due;
 }
 
 void TForm1::SetTrayIcon(TrayMode mode) {
@@ -253,12 +266,11 @@ int TForm1::LoadReceivedIdList(std::optional<ReceivedIdList>& list) {
 CheckList TForm1::LoadCheckList() { return zepho::LoadCheckList(profile_); }
 
 void TForm1::AppendLog(const std::string& text) {
-  // Text mode: the C library writes every LF as CR LF.
-  FILE* f = _wfopen(LogPath.c_str(), L"a");
-  if (!f) return;
-  fwrite(text.data(), 1, text.size(), f);
-  fclose(f);
+  if (!log_.IsOpen() && !log_.Open(LogPath)) return;
+  log_.Append(text);
 }
+
+void TForm1::CloseLog() { log_.Close(); }
 
 void TForm1::ShowSettings() {
   SetTrayIcon(TrayMode::Remove);
@@ -354,7 +366,7 @@ INT_PTR TForm1::OnDialogMessage(UINT msg, WPARAM wparam, LPARAM lparam) {
       return settings_window_.OnNotify(lparam) ? TRUE : FALSE;
     case WM_TIMER:
       if (wparam == kTimer1) cycle_.Timer1Timer();
-      if (wparam == kTimer2) cycle_.Timer2Timer();
+      if (wparam == kTimer2 && Timer2Due()) cycle_.Timer2Timer();
       return TRUE;
     case WM_COMMAND:
       switch (LOWORD(wparam)) {

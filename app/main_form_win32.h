@@ -10,7 +10,9 @@
 #include <string>
 
 #include "app/check_cycle.h"
+#include "app/reply_timer.h"
 #include "companion/mailbox_store_win32.h"
+#include "pop3/log_file_win32.h"
 #include "pop3/socket_transport_win32.h"
 #include "pop3/tls_schannel_win32.h"
 #include "settings/profile_win32.h"
@@ -56,6 +58,7 @@ class TForm1 : public CycleShell, public CycleSources {
   int LoadReceivedIdList(std::optional<ReceivedIdList>& list) override;
   CheckList LoadCheckList() override;
   void AppendLog(const std::string& text) override;
+  void CloseLog() override;
 
   void HideSettings();
   void FormClose();
@@ -70,6 +73,8 @@ class TForm1 : public CycleShell, public CycleSources {
   INT_PTR OnDialogMessage(UINT msg, WPARAM wparam, LPARAM lparam);
   LRESULT OnAppMessage(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam);
   LRESULT OnSocketEvent(HWND hwnd, WPARAM wparam, LPARAM lparam);
+  void SetPlatformTimer2(ReplyTimer::Call call);
+  bool Timer2Due();  // a WM_TIMER of Timer2 is a tick of the time-out
   void OnTrayMessage(LPARAM lparam);
   void FormShow();
   void OKButtonClick();
@@ -88,10 +93,12 @@ class TForm1 : public CycleShell, public CycleSources {
   WNDPROC previous_proc_ = nullptr;
   bool sockets_started_ = false;
   bool closed_ = false;
+  ReplyTimer timer2_{kTimerIntervalMs};
   ProfileWin32 profile_{L""};
   MailboxStoreWin32 mailbox_;
   SocketTransport transport_;
   SchannelTls tls_;
+  LogFile log_;
   CheckCycle cycle_;
   NOTIFYICONDATAW tray_{};
   // The settings window: its controls, and the rules they follow.

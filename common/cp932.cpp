@@ -12,18 +12,30 @@ std::size_t NextCharacter(std::string_view text, std::size_t i) {
 
 }  // namespace
 
-std::size_t Find932(std::string_view haystack, std::string_view needle, std::size_t from) {
+std::size_t Find932(std::string_view haystack, std::string_view needle, std::size_t from,
+                    ByteSearch search) {
   if (needle.empty() || haystack.empty()) return std::string_view::npos;
   // Candidates come from the plain byte search; each is kept only when it starts
-  // a character. The walk over character starts only ever moves forward, so a
-  // long text (the whole received-id list) costs one pass at most.
-  std::size_t boundary = 0;
-  for (std::size_t pos = haystack.find(needle, from); pos != std::string_view::npos;
-       pos = haystack.find(needle, pos + 1)) {
-    while (boundary < pos) boundary = NextCharacter(haystack, boundary);
-    if (boundary == pos) return pos;
+  // a character. A byte that is no lead byte always ends its character, so the
+  // character starts before a candidate are known from the run of lead bytes
+  // just before it: the candidate starts a character when that run is even.
+  // Runs are never read below the last position already known to start a
+  // character, so a long text costs one pass at most, wherever the hits are.
+  std::size_t known = 0;
+  for (std::size_t pos = search(haystack, needle, from); pos != std::string_view::npos;
+       pos = search(haystack, needle, pos + 1)) {
+    std::size_t run_start = pos;
+    while (run_start > known && IsLeadByte932(static_cast<unsigned char>(haystack[run_start - 1])))
+      --run_start;
+    if ((pos - run_start) % 2 == 0) return pos;
+    // The byte at pos is the second of a character that began just before it.
+    known = pos + 1;
   }
   return std::string_view::npos;
+}
+
+std::size_t Find932(std::string_view haystack, std::string_view needle, std::size_t from) {
+  return Find932(haystack, needle, from, FindBytes);
 }
 
 bool OccursIn(std::string_view needle, std::string_view haystack) {

@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "common/byte_search.h"
+
 namespace zepho {
 
 // True for a byte that starts a double-byte character in code page 932.
@@ -21,6 +23,9 @@ bool OccursIn(std::string_view needle, std::string_view haystack);
 
 // Position of the first such hit at or after `from`, or npos.
 std::size_t Find932(std::string_view haystack, std::string_view needle, std::size_t from = 0);
+// The same with a chosen byte search (the tests hold every path to one oracle).
+std::size_t Find932(std::string_view haystack, std::string_view needle, std::size_t from,
+                    ByteSearch search);
 
 // The folder part of a full path, up to and including its last backslash or
 // colon that is not the second byte of a double-byte character; empty if none.

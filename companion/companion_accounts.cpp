@@ -1,5 +1,9 @@
 #include "companion/companion_accounts.h"
 
+#include <utility>
+
+#include "common/byte_search.h"
+
 namespace zepho {
 
 namespace {
@@ -35,7 +39,9 @@ void ForEachAccountFolder(MailboxStore& store, const std::wstring& mailbox,
 
 }  // namespace
 
-std::string ReceivedIdList::WholeText() const {
+std::vector<std::string> ReceivedIdList::Lines() const { return SplitUidlLines(text); }
+
+std::string WholeText(const std::vector<std::string>& lines) {
   std::size_t size = 0;
   for (const std::string& line : lines) size += line.size() + 2;
   std::string text;
@@ -66,6 +72,50 @@ std::vector<std::string> SplitUidlLines(std::string_view bytes) {
   return lines;
 }
 
+std::string UidlWholeText(std::string bytes) {
+  // One pass over the breaks finds the end of the content (the first NUL) and
+  // whether every break is already CR LF.
+  const std::string_view all(bytes);
+  std::size_t end = all.size();
+  bool all_crlf = true;
+  for (std::size_t i = FindBreakOrNul(all, 0); i != std::string_view::npos;
+       i = FindBreakOrNul(all, i + 1)) {
+    if (all[i] == '\0') {
+      end = i;
+      break;
+    }
+    if (all[i] == '\r' && i + 1 < all.size() && all[i + 1] == '\n') {
+      ++i;
+      continue;
+    }
+    all_crlf = false;
+  }
+  if (all_crlf) {
+    bytes.resize(end);
+    if (end > 0 && bytes[end - 1] != '\n') bytes += "\r\n";
+    return bytes;
+  }
+
+  const std::string_view content = all.substr(0, end);
+  std::string text;
+  text.reserve(end * 2 + 2);
+  std::size_t start = 0;
+  for (std::size_t i = FindBreakOrNul(content, 0); i != std::string_view::npos;
+       i = FindBreakOrNul(content, start)) {
+    text.append(content, start, i - start);
+    text += "\r\n";
+    if (content[i] == '\r' && i + 1 < end && content[i + 1] == '\n') ++i;
+    start = i + 1;
+  }
+  // Text after the last line break is a line of its own.
+  if (start < end) {
+    text.append(content, start, end - start);
+    text += "\r\n";
+  }
+  text.shrink_to_fit();
+  return text;
+}
+
 int LoadReceivedIdList(MailboxStore& store, const Settings& s,
                        std::optional<ReceivedIdList>& list) {
   const std::optional<std::wstring> mailbox = MailboxFolder(store);
@@ -87,7 +137,7 @@ int LoadReceivedIdList(MailboxStore& store, const Settings& s,
   if (!content) return 0;
 
   if (!list) list.emplace();
-  list->lines = SplitUidlLines(*content);
+  list->text = UidlWholeText(std::move(*content));
   return 1;
 }
 

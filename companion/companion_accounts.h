@@ -55,10 +55,11 @@ class MailboxStore {
   virtual std::wstring PathFromStored(const std::string& stored) = 0;
 };
 
+// The client's received ids as the one text they are searched in: every line
+// of the Uidl file followed by CR LF.
 struct ReceivedIdList {
-  std::vector<std::string> lines;
-  // Every line followed by CR LF: the text that ids are searched in.
-  std::string WholeText() const;
+  std::string text;
+  std::vector<std::string> Lines() const;
 };
 
 struct AccountRow {
@@ -70,6 +71,13 @@ using AccountTable = std::vector<AccountRow>;  // at most kMaxAccounts rows
 // Lines end at CR, LF or CR LF; the content ends at the first NUL; a final line
 // break adds no entry; an empty line inside is an empty entry.
 std::vector<std::string> SplitUidlLines(std::string_view bytes);
+
+// Every line followed by CR LF.
+std::string WholeText(const std::vector<std::string>& lines);
+
+// WholeText(SplitUidlLines(bytes)) in one pass, without a string per line. A
+// file whose breaks are all CR LF (the usual case) keeps its own buffer.
+std::string UidlWholeText(std::string bytes);
 
 // Refills `list` from the chosen account's Uidl file and returns 1, or returns 0
 // when no list applies (then the caller drops its list).

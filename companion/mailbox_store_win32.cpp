@@ -64,7 +64,15 @@ std::optional<std::string> MailboxStoreWin32::ReadFile(const std::wstring& path)
   // Read as bytes: the line rules are applied by the caller.
   FILE* f = _wfopen(path.c_str(), L"rb");
   if (!f) return std::nullopt;
+  // Sized from the file's length and read with one call: no growing copies of
+  // a list of several megabytes. Bytes added meanwhile are read too.
   std::string content;
+  if (fseek(f, 0, SEEK_END) == 0) {
+    const long size = ftell(f);
+    if (size > 0) content.resize(static_cast<size_t>(size));
+    fseek(f, 0, SEEK_SET);
+  }
+  content.resize(fread(content.data(), 1, content.size(), f));
   char chunk[65536];
   size_t n;
   while ((n = fread(chunk, 1, sizeof chunk, f)) > 0) content.append(chunk, n);

@@ -1,17 +1,33 @@
 #!/usr/bin/env bash
-# Prints the benchmarks' figures: the received-id list (CPU time, memory) and
-# the duration of one check against Dovecot under Wine.
+# Prints the benchmarks' figures: the received-id list (ready time, one search,
+# memory) natively and in the Windows build under Wine, then the duration of a
+# check against Dovecot, ZEPHO beside a minimal blocking client (the floor).
+# LOG=1 scripts/bench.sh runs every check case with the log on, LOG=both both ways;
+# by default the cases run with LOG=0 and one case is repeated with LOG=1.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
 source scripts/wine-env.sh
 
+echo "== received-id list, native (Linux, this machine)"
 cmake -S . -B build/bench -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build build/bench --target idlist_bench
+cmake --build build/bench --target idlist_bench >/dev/null
 build/bench/tests/bench/idlist_bench
 
 preset=$ZEPHO_WINE_ARCH
 cmake --preset "$preset" >/dev/null
-cmake --build --preset "$preset"
+cmake --build --preset "$preset" --target ZEPHO idlist_bench pop3_floor >/dev/null
 zepho_start_test_session
-ZEPHO_EXE=$PWD/build/$preset/ZEPHO.exe python3 tests/bench/check_duration.py
+echo
+echo "== received-id list, $preset build under Wine"
+(cd "build/$preset/tests/bench" && "$ZEPHO_WINE" idlist_bench.exe)
+echo
+echo "== one check against Dovecot, $preset build under Wine"
+mkdir -p "build/$preset/e2e-tmp"
+ZEPHO_EXE=$PWD/build/$preset/ZEPHO.exe ZEPHO_FLOOR=$PWD/build/$preset/tests/bench/pop3_floor.exe \
+  ZEPHO_E2E_TMP=$PWD/build/$preset/e2e-tmp ZEPHO_WINE=$ZEPHO_WINE ZEPHO_BENCH_LOG=${LOG:-0} \
+  python3 tests/bench/check_bench.py
+echo
+echo "== a check in plain text, with STLS and with TLS from the first byte, $preset build under Wine"
+ZEPHO_EXE=$PWD/build/$preset/ZEPHO.exe ZEPHO_E2E_TMP=$PWD/build/$preset/e2e-tmp \
+  python3 tests/bench/tls_bench.py

@@ -1,32 +1,43 @@
-// The received-id list at a size a heavy mailbox reaches: 200,000 ids. Prints
-// CPU time, wall time and peak resident memory for the steps of a check.
-#include <sys/resource.h>
-
+// The received-id list at the sizes a heavy mailbox reaches. Prints, for each
+// size, the time to get the list ready at a check's start (file read, text
+// built) and the time of one search of an absent id (a new message: the search
+// runs to the end) by each search path, and on Linux the resident memory before,
+// with and after the list. Built for Linux and for Windows (run under Wine).
+//
+// Usage: idlist_bench [ids ...]   (default: 20000 200000)
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
-#include <ctime>
+#include <cstdlib>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "common/byte_search.h"
 #include "common/cp932.h"
 #include "companion/companion_accounts.h"
 
 namespace {
 
-constexpr int kIds = 200000;
-
-long PeakRssKiB() {
-  rusage u{};
-  getrusage(RUSAGE_SELF, &u);
-  return u.ru_maxrss;  // KiB on Linux
+// Resident memory of this process in KiB (Linux), or -1.
+long ResidentKiB() {
+#if defined(_WIN32)
+  return -1;  // the figures of the program under Wine come from scripts/bench.sh
+#endif
+  std::FILE* f = std::fopen("/proc/self/statm", "r");
+  if (!f) return -1;
+  long pages = 0, resident = 0;
+  const int n = std::fscanf(f, "%ld %ld", &pages, &resident);
+  std::fclose(f);
+  return n == 2 ? resident * 4 : -1;
 }
 
 // Maildir-style ids such as "1700000001.M123456P4567.mx1.host,S=12345" (~40 bytes).
-std::string MakeUidlFile() {
+std::string MakeUidlFile(int ids) {
   std::string file;
-  file.reserve(static_cast<std::size_t>(kIds) * 44);
+  file.reserve(static_cast<std::size_t>(ids) * 44);
   char id[96];
-  for (int i = 0; i < kIds; ++i) {
+  for (int i = 0; i < ids; ++i) {
     const int n = std::snprintf(id, sizeof id, "%d.M%06dP%d.mx%d.host,S=%d\r\n",
                                 1700000000 + i * 7, (i * 7919) % 1000000, 1000 + i % 9000,
                                 1 + i % 3, 800 + (i * 131) % 90000);
@@ -35,106 +46,129 @@ std::string MakeUidlFile() {
   return file;
 }
 
-struct Timing {
-  double cpu_ms;
-  double wall_ms;
+// The mail client's data as the program reads them, the Uidl file from disk
+// with the same C library calls as the Windows store.
+class BenchStore : public zepho::MailboxStore {
+ public:
+  explicit BenchStore(std::string uidl) : uidl_(std::move(uidl)) {}
+  MailboxPath ReadMailboxPath() override { return {MailboxPath::Kind::Text, L"."}; }
+  void FindFiles(const std::wstring&, const std::function<bool(const FolderEntry&)>&) override {}
+  std::string ReadIniString(const std::wstring&, const std::string&, const std::string& key,
+                            const std::string& def) override {
+    if (key == "NotDelete") return "1";
+    if (key == "OldPopper") return "0";
+    return def;
+  }
+  std::optional<std::string> ReadFile(const std::wstring&) override {
+    std::FILE* f = std::fopen(uidl_.c_str(), "rb");
+    if (!f) return std::nullopt;
+    std::string content;
+    if (std::fseek(f, 0, SEEK_END) == 0) {
+      const long size = std::ftell(f);
+      if (size > 0) content.resize(static_cast<std::size_t>(size));
+      std::fseek(f, 0, SEEK_SET);
+    }
+    content.resize(std::fread(content.data(), 1, content.size(), f));
+    char chunk[65536];
+    std::size_t n;
+    while ((n = std::fread(chunk, 1, sizeof chunk, f)) > 0) content.append(chunk, n);
+    std::fclose(f);
+    return content;
+  }
+  std::string StoredPath(const std::wstring& path) override {
+    return std::string(path.begin(), path.end());
+  }
+  std::wstring PathFromStored(const std::string& stored) override {
+    return std::wstring(stored.begin(), stored.end());
+  }
+
+ private:
+  std::string uidl_;
 };
 
-// Average of `reps` runs of `body`.
-template <typename F>
-Timing Measure(int reps, F&& body) {
-  const std::clock_t c0 = std::clock();
-  const auto w0 = std::chrono::steady_clock::now();
-  for (int r = 0; r < reps; ++r) body();
-  const auto w1 = std::chrono::steady_clock::now();
-  const std::clock_t c1 = std::clock();
-  return {1000.0 * static_cast<double>(c1 - c0) / CLOCKS_PER_SEC / reps,
-          std::chrono::duration<double, std::milli>(w1 - w0).count() / reps};
+double Ms(std::chrono::steady_clock::duration d) {
+  return std::chrono::duration<double, std::milli>(d).count();
 }
 
-void Report(const char* what, int reps, Timing t) {
-  std::printf("%-44s %4d reps  cpu %9.3f ms  wall %9.3f ms  peak RSS %7ld KiB\n", what, reps,
-              t.cpu_ms, t.wall_ms, PeakRssKiB());
+// Median of `reps` runs of `body`, in ms.
+template <typename F>
+double MedianMs(int reps, F&& body) {
+  std::vector<double> t;
+  for (int r = 0; r < reps; ++r) {
+    const auto t0 = std::chrono::steady_clock::now();
+    body();
+    t.push_back(Ms(std::chrono::steady_clock::now() - t0));
+  }
+  std::sort(t.begin(), t.end());
+  return t[t.size() / 2];
 }
 
 volatile std::size_t g_sink;  // keeps results alive
 
+void Run(int ids) {
+  const std::string file = MakeUidlFile(ids);
+  const std::string path = "idlist_bench_uidl.tmp";
+  if (std::FILE* f = std::fopen(path.c_str(), "wb")) {
+    std::fwrite(file.data(), 1, file.size(), f);
+    std::fclose(f);
+  }
+  BenchStore store(path);
+  zepho::Settings settings;
+
+  std::printf("\n%d ids, %zu bytes\n", ids, file.size());
+  const long rss_before = ResidentKiB();
+
+  std::optional<zepho::ReceivedIdList> list;
+  const double ready = MedianMs(9, [&] {
+    list.reset();
+    g_sink = static_cast<std::size_t>(zepho::LoadReceivedIdList(store, settings, list));
+  });
+  const long rss_with = ResidentKiB();
+  if (!list || list->text != file) std::printf("warning: the list text differs from the file\n");
+  std::printf("  %-40s %9.3f ms\n", "ready at check start (read + text)", ready);
+  std::printf("  %-40s %9.3f ms\n", "  of which the file read",
+              MedianMs(9, [&] { g_sink = store.ReadFile(std::wstring(path.begin(), path.end()))->size(); }));
+
+  // Same shape as a real id, found nowhere.
+  const std::string absent = "1800000000.M999999P9999.mx9.host,S=12345";
+  struct Path {
+    const char* name;
+    zepho::ByteSearch search;
+  };
+  std::vector<Path> paths = {{"portable", zepho::FindBytesPortable}};
+#if defined(ZEPHO_HAVE_SSE2_SEARCH)
+  paths.push_back({"sse2", zepho::FindBytesSse2});
+#endif
+  for (const Path& p : paths) {
+    const double one = MedianMs(21, [&] {
+      g_sink = zepho::Find932(list->text, absent, 0, p.search);
+    });
+    std::printf("  one search, absent id, %-16s %9.3f ms\n", p.name, one);
+  }
+  // The id a walk ends at: known, near the end of the list.
+  const std::string known = zepho::SplitUidlLines(file.substr(file.size() - 200)).back();
+  std::printf("  %-40s %9.3f ms\n", "one search, known id near the end",
+              MedianMs(21, [&] { g_sink = zepho::OccursIn(known, list->text); }));
+  // What the check does with it when it ends.
+  std::string().swap(list->text);
+  const long rss_after = ResidentKiB();
+  if (rss_before >= 0)
+    std::printf("  resident: before %ld KiB, with the list %ld KiB, after the check %ld KiB\n",
+                rss_before, rss_with, rss_after);
+  std::remove(path.c_str());
+}
+
 }  // namespace
 
-int main() {
-  std::printf("peak RSS at start: %ld KiB\n", PeakRssKiB());
-  const std::string file = MakeUidlFile();
-  std::printf("Uidl file: %d ids, %zu bytes (%.1f bytes per line)\n", kIds, file.size(),
-              static_cast<double>(file.size()) / kIds);
-  std::printf("peak RSS with the file in memory: %ld KiB\n", PeakRssKiB());
-
-  // One check start before anything else, so that each peak is that step's own.
-  {
-    zepho::ReceivedIdList once{zepho::SplitUidlLines(file)};
-    std::printf("peak RSS after one split: %ld KiB\n", PeakRssKiB());
-    const std::string text = once.WholeText();
-    std::printf("peak RSS after one WholeText: %ld KiB\n", PeakRssKiB());
-    g_sink = zepho::OccursIn("1800000000.M999999P9999.mx9.host,S=12345", text);
-    std::printf("peak RSS after one search: %ld KiB\n", PeakRssKiB());
-  }
-
-  // Averages. Each run replaces a live result, so it also pays for dropping the
-  // previous one.
-  zepho::ReceivedIdList list;
-  const int split_reps = 20;
-  Report("SplitUidlLines", split_reps, Measure(split_reps, [&] {
-           list.lines = zepho::SplitUidlLines(file);
-           g_sink = list.lines.size();
-         }));
-
-  std::string whole;
-  const int whole_reps = 20;
-  Report("WholeText", whole_reps, Measure(whole_reps, [&] {
-           whole = list.WholeText();
-           g_sink = whole.size();
-         }));
-  if (whole != file) std::printf("warning: WholeText differs from the file\n");
-
-  // Same shape as a real id, found nowhere: the search runs to the end.
-  const std::string absent = "1800000000.M999999P9999.mx9.host,S=12345";
-  const int search_reps = 20;
-  Report("OccursIn, absent id (one search)", search_reps, Measure(search_reps, [&] {
-           g_sink = zepho::OccursIn(absent, whole);
-         }));
-
-  // A walk of 20 new messages: 20 absent ids, each searched in the whole text.
-  std::vector<std::string> walk;
-  for (int i = 0; i < 20; ++i) walk.push_back("18000000" + std::to_string(10 + i) + ".M123456P4567.mx1.host,S=2048");
-  const int walk_reps = 5;
-  Report("20-message walk (20 absent ids)", walk_reps, Measure(walk_reps, [&] {
-           std::size_t hits = 0;
-           for (const std::string& id : walk) hits += zepho::OccursIn(id, whole);
-           g_sink = hits;
-         }));
-
-  // The check start as it happens: a fresh list and a fresh text, dropped
-  // afterwards, step by step.
-  const int start_reps = 10;
-  double split_ms = 0, whole_ms = 0, drop_ms = 0;
-  const auto cpu_ms = [](std::clock_t a, std::clock_t b) {
-    return 1000.0 * static_cast<double>(b - a) / CLOCKS_PER_SEC;
-  };
-  const Timing start = Measure(start_reps, [&] {
-    const std::clock_t c0 = std::clock();
-    auto* fresh = new zepho::ReceivedIdList{zepho::SplitUidlLines(file)};
-    const std::clock_t c1 = std::clock();
-    auto* text = new std::string(fresh->WholeText());
-    const std::clock_t c2 = std::clock();
-    g_sink = text->size();
-    delete text;
-    delete fresh;
-    const std::clock_t c3 = std::clock();
-    split_ms += cpu_ms(c0, c1);
-    whole_ms += cpu_ms(c1, c2);
-    drop_ms += cpu_ms(c2, c3);
-  });
-  Report("check start: split + WholeText + drop", start_reps, start);
-  std::printf("  of which cpu: split %.3f ms, WholeText %.3f ms, drop %.3f ms\n",
-              split_ms / start_reps, whole_ms / start_reps, drop_ms / start_reps);
+int main(int argc, char** argv) {
+#if defined(ZEPHO_HAVE_SSE2_SEARCH)
+  std::printf("search paths: portable, sse2 (default)\n");
+#else
+  std::printf("search paths: portable (default)\n");
+#endif
+  std::vector<int> sizes;
+  for (int i = 1; i < argc; ++i) sizes.push_back(std::atoi(argv[i]));
+  if (sizes.empty()) sizes = {20000, 200000};
+  for (int ids : sizes) Run(ids);
   return 0;
 }

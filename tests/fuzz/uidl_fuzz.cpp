@@ -48,8 +48,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (joined != content) std::abort();
   }
 
-  // WholeText is the same content in CR LF spelling, every line ended.
-  const std::string whole = zepho::ReceivedIdList{lines}.WholeText();
+  // WholeText is the same content in CR LF spelling, every line ended; the
+  // one-pass text of the loader is the same text.
+  const std::string whole = zepho::WholeText(lines);
+  if (zepho::UidlWholeText(std::string(bytes)) != whole) std::abort();
   std::string ended = content;
   if (!ended.empty() && ended.back() != '\n') ended += '\n';
   if (NormalizeBreaks(whole) != ended) std::abort();

@@ -23,9 +23,17 @@ struct FakeShell : CycleShell {
     events.push_back("post " + Name(m) + (lparam ? " " + std::to_string(lparam) : ""));
   }
   void SetCheckTimer(bool on) override { check_timer = on; }
-  void SetTimeoutTimer(bool on) override { timeout_timer = on; }
+  void SetTimeoutTimer(bool on) override {
+    timeout_timer = on;
+    timeout_calls.push_back(on);
+  }
+  std::vector<bool> timeout_calls;  // every call, in order
+  bool timeout_timer_at_box = false;
   void SetTrayIcon(TrayMode m) override { events.push_back("tray " + std::to_string(int(m))); }
-  void InfoBox(Notice n) override { events.push_back("info " + std::to_string(int(n))); }
+  void InfoBox(Notice n) override {
+    events.push_back("info " + std::to_string(int(n)));
+    timeout_timer_at_box = timeout_timer;
+  }
   bool ConfirmBox(Notice n) override {
     events.push_back("confirm " + std::to_string(int(n)));
     return confirm_answer;
@@ -80,7 +88,7 @@ struct FakeSources : CycleSources {
   int LoadReceivedIdList(std::optional<ReceivedIdList>& list) override {
     if (list_result == 0) return 0;
     if (!list) list.emplace();
-    list->lines = ids;
+    list->text = WholeText(ids);
     return 1;
   }
   CheckList LoadCheckList() override {
@@ -89,6 +97,8 @@ struct FakeSources : CycleSources {
     return l;
   }
   void AppendLog(const std::string& text) override { log += text; }
+  void CloseLog() override { ++log_closes; }
+  int log_closes = 0;
 };
 
 struct CycleTest : ::testing::Test {
@@ -222,7 +232,7 @@ TEST_F(CycleTest, ReceivedListIsDroppedWhenNoneApplies) {
   sources.ids = {"a", "b"};
   cycle.StartCheck();
   ASSERT_TRUE(cycle.received_ids().has_value());
-  EXPECT_EQ(cycle.received_ids()->lines.size(), 2u);
+  EXPECT_EQ(cycle.received_ids()->text, "a\r\nb\r\n");
 }
 
 // The result table of the end of a check, from a real dialogue's results.
@@ -291,6 +301,46 @@ TEST_F(CycleTest, RejectedPasswordAsksAgain) {
   EXPECT_EQ(shell.events, (std::vector<std::string>{"info 4", "prompt", "post start"}));
   EXPECT_FALSE(shell.check_timer);
   EXPECT_EQ(settings.Passwd, "new-secret");
+  // The box runs a message loop: the reply timer is stopped and the log let go before it.
+  EXPECT_FALSE(shell.timeout_timer_at_box);
+  EXPECT_EQ(sources.log_closes, 1);
+}
+
+TEST_F(CycleTest, EachArrivalSetsTheReplyTimerOnce) {
+  // What each arrival leaves the timer in: restarted (true) or stopped (false).
+  struct Step { std::string bytes; bool running; };
+  const Step steps[] = {
+      {"+OK ready\r\n", true},        // USER sent
+      {"+O", true},                    // incomplete: the wait is bounded afresh
+      {"K\r\n", true},                 // PASS sent
+      {"+OK\r\n", true},               // STAT sent
+      {"+OK 1 100\r\n", true},         // TOP 1 0 sent
+      {"+OK\r\nSubject: a\r\n", true},  // header not complete yet
+      {"\r\n.\r\n", true},             // QUIT sent
+      {"+OK bye\r\n", false},          // the end
+  };
+  cycle.StartCheck();
+  cycle.OnConnected();
+  for (const Step& step : steps) {
+    shell.timeout_calls.clear();
+    cycle.OnReceived(step.bytes);
+    EXPECT_EQ(shell.timeout_calls, std::vector<bool>{step.running}) << step.bytes;
+  }
+  EXPECT_EQ(connection.calls.back(), "close");
+  EXPECT_EQ(shell.events, std::vector<std::string>{"post end"});
+}
+
+TEST_F(CycleTest, EndCheckLetsGoOfTheListAndTheLog) {
+  sources.list_result = 1;
+  sources.ids.assign(50000, "1700000001.M123456P4567.host,S=12345");
+  cycle.StartCheck();
+  ASSERT_TRUE(cycle.received_ids().has_value());
+  EXPECT_GT(cycle.received_ids()->text.size(), 1000000u);
+  cycle.EndCheck();
+  // Still present (the next check start decides again), but holding nothing.
+  ASSERT_TRUE(cycle.received_ids().has_value());
+  EXPECT_LE(cycle.received_ids()->text.capacity(), std::string().capacity());
+  EXPECT_EQ(sources.log_closes, 1);
 }
 
 TEST_F(CycleTest, PromptGivenUpOpensTheSettingsWindow) {

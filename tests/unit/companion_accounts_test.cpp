@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -134,16 +135,39 @@ TEST(CompanionUidlLines, Table) {
       {"no trimming", " id \t\r\nID\r\n", {" id \t", "ID"}},
       {"double-byte kept", "\x82\xA0\x95\x5C\r\n", {"\x82\xA0\x95\x5C"}},
   };
-  for (const Case& c : cases) EXPECT_EQ(SplitUidlLines(c.bytes), c.lines) << c.name;
+  for (const Case& c : cases) {
+    EXPECT_EQ(SplitUidlLines(c.bytes), c.lines) << c.name;
+    // The one-pass text of the list holds the same lines.
+    EXPECT_EQ(UidlWholeText(c.bytes), WholeText(c.lines)) << c.name;
+  }
 }
 
 TEST(CompanionUidlLines, WholeTextEndsEveryLineWithCrLf) {
-  EXPECT_EQ((ReceivedIdList{{"a", "", "b"}}).WholeText(), "a\r\n\r\nb\r\n");
-  EXPECT_EQ((ReceivedIdList{{""}}).WholeText(), "\r\n");
-  EXPECT_EQ(ReceivedIdList{}.WholeText(), "");
+  EXPECT_EQ(WholeText({"a", "", "b"}), "a\r\n\r\nb\r\n");
+  EXPECT_EQ(WholeText({""}), "\r\n");
+  EXPECT_EQ(WholeText({}), "");
   // A CR LF file comes back byte for byte, with a final break added when missing.
   const std::string file = "1700000001.M1P2.host,S=10\r\n\r\n1700000002.M3P4.host,S=20";
-  EXPECT_EQ((ReceivedIdList{SplitUidlLines(file)}).WholeText(), file + "\r\n");
+  EXPECT_EQ(WholeText(SplitUidlLines(file)), file + "\r\n");
+  EXPECT_EQ(UidlWholeText(file), file + "\r\n");
+  EXPECT_EQ(UidlWholeText(file + "\r\n"), file + "\r\n");
+  // Breaks of every kind at the end and at the NUL that ends the content.
+  EXPECT_EQ(UidlWholeText("a\r\nb\r"), "a\r\nb\r\n");
+  EXPECT_EQ(UidlWholeText("a\r\nb\n"), "a\r\nb\r\n");
+  EXPECT_EQ(UidlWholeText("a\r\nb\r\0\nc"s), "a\r\nb\r\n");
+  EXPECT_EQ(UidlWholeText("a\r\nb\0\r\n"s), "a\r\nb\r\n");
+}
+
+TEST(CompanionUidlLines, OnePassTextAgreesWithTheLinesOnAnyBytes) {
+  // Long enough for whole vector steps, with every kind of break and NULs.
+  const char alphabet[] = {'a', 'b', '\r', '\n', '\0', '\x82'};
+  std::mt19937 rng(4);
+  for (int round = 0; round < 2000; ++round) {
+    std::string bytes(rng() % 120, 'a');
+    // Few NULs, or the content would mostly be empty.
+    for (char& c : bytes) c = alphabet[rng() % (rng() % 8 == 0 ? 6 : 4)];
+    ASSERT_EQ(UidlWholeText(bytes), WholeText(SplitUidlLines(bytes))) << round;
+  }
 }
 
 // ---------------------------------------------------------------------------
@@ -181,7 +205,7 @@ TEST(CompanionReceivedIdList, NotDeleteAndOldPopperDecide) {
     EXPECT_EQ(LoadReceivedIdList(store, Settings{}, list), c.result);
     if (c.result == 1) {
       ASSERT_TRUE(list.has_value());
-      EXPECT_EQ(list->lines, (Lines{"id1", "id2"}));
+      EXPECT_EQ(list->Lines(), (Lines{"id1", "id2"}));
     } else {
       EXPECT_FALSE(list.has_value());
     }
@@ -200,12 +224,12 @@ TEST(CompanionReceivedIdList, EmptyTitleMeansAccount1WhateverAccountPathHolds) {
   s.AccountPath = "D:\\Elsewhere\\Account7";
   std::optional<ReceivedIdList> list;
   ASSERT_EQ(LoadReceivedIdList(store, s, list), 1);
-  EXPECT_EQ(list->lines, Lines{"first"});
+  EXPECT_EQ(list->Lines(), Lines{"first"});
 
   // With a title the account folder is AccountPath, not one below the mailbox.
   s.AccountTitle = "Work";
   ASSERT_EQ(LoadReceivedIdList(store, s, list), 1);
-  EXPECT_EQ(list->lines, Lines{"other"});
+  EXPECT_EQ(list->Lines(), Lines{"other"});
 
   // The flags come from the chosen folder too.
   s.AccountTitle.clear();
@@ -217,30 +241,30 @@ TEST(CompanionReceivedIdList, ReplacesContentOfAPresentList) {
   FakeMailboxStore store;
   store.EnableUidl(kAccount1);
   store.files[kAccount1 + L"\\Uidl"] = "a\r\n\r\nb\r\n";
-  std::optional<ReceivedIdList> list = ReceivedIdList{{"stale1", "stale2", "stale3", "x"}};
+  std::optional<ReceivedIdList> list = ReceivedIdList{WholeText({"stale1", "stale2", "stale3", "x"})};
   ASSERT_EQ(LoadReceivedIdList(store, Settings{}, list), 1);
-  EXPECT_EQ(list->lines, (Lines{"a", "", "b"}));
+  EXPECT_EQ(list->Lines(), (Lines{"a", "", "b"}));
 
   // An empty file still gives a present list, now with no entries.
   store.files[kAccount1 + L"\\Uidl"] = "";
   ASSERT_EQ(LoadReceivedIdList(store, Settings{}, list), 1);
   ASSERT_TRUE(list.has_value());
-  EXPECT_TRUE(list->lines.empty());
+  EXPECT_TRUE(list->Lines().empty());
 
   list.reset();
   ASSERT_EQ(LoadReceivedIdList(store, Settings{}, list), 1);
   ASSERT_TRUE(list.has_value());
-  EXPECT_TRUE(list->lines.empty());
+  EXPECT_TRUE(list->Lines().empty());
 }
 
 TEST(CompanionReceivedIdList, UnreadableUidlGivesZeroAndLeavesListToCaller) {
   FakeMailboxStore store;
   store.EnableUidl(kAccount1);
-  std::optional<ReceivedIdList> list = ReceivedIdList{{"kept"}};
+  std::optional<ReceivedIdList> list = ReceivedIdList{WholeText({"kept"})};
   EXPECT_EQ(LoadReceivedIdList(store, Settings{}, list), 0);
   EXPECT_EQ(store.file_reads, Paths{kAccount1 + L"\\Uidl"});
   ASSERT_TRUE(list.has_value());
-  EXPECT_EQ(list->lines, Lines{"kept"});
+  EXPECT_EQ(list->Lines(), Lines{"kept"});
 }
 
 TEST(CompanionReceivedIdList, NoMailboxFolderReadsNothing) {
@@ -315,7 +339,7 @@ TEST(CompanionReceivedIdList, AccountPathThatLostCharactersFindsItsFolder) {
     if (c.result == 1) {
       EXPECT_EQ(store.file_reads, Paths{table[c.chosen].folder + L"\\Uidl"});
       ASSERT_TRUE(list.has_value());
-      EXPECT_EQ(list->lines, Lines{"id-of-" + c.accounts[c.chosen].second});
+      EXPECT_EQ(list->Lines(), Lines{"id-of-" + c.accounts[c.chosen].second});
     } else {
       EXPECT_TRUE(store.file_reads.empty()) << "a folder was guessed";
       EXPECT_FALSE(list.has_value());

@@ -80,7 +80,7 @@ TEST_F(MailboxStoreTest, AccountsFromRealFoldersSkipHiddenAndFiles) {
   std::optional<ReceivedIdList> list;
   EXPECT_EQ(LoadReceivedIdList(store, s, list), 1);
   ASSERT_TRUE(list.has_value());
-  EXPECT_EQ(list->lines, (std::vector<std::string>{"id-1", "", "id-3"}));
+  EXPECT_EQ(list->Lines(), (std::vector<std::string>{"id-1", "", "id-3"}));
 }
 
 TEST(WinlibText, StoredFormAndAnsiConversions) {
