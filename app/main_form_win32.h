@@ -7,10 +7,14 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include <exception>
 #include <string>
 
 #include "app/check_cycle.h"
+#include "app/tray_menu_win32.h"
+#include "companion/companion_driver.h"
 #include "companion/mailbox_store_win32.h"
+#include "companion/window_system_win32.h"
 #include "pop3/socket_transport_win32.h"
 #include "settings/profile_win32.h"
 #include "settings/settings_file.h"
@@ -66,7 +70,12 @@ class TForm1 : public CycleShell, public CycleSources {
   INT_PTR OnDialogMessage(UINT msg, WPARAM wparam, LPARAM lparam);
   LRESULT OnAppMessage(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam);
   LRESULT OnSocketEvent(HWND hwnd, WPARAM wparam, LPARAM lparam);
-  void OnTrayMessage(LPARAM lparam);
+  void OnTrayMessage(HWND hwnd, LPARAM lparam);
+  void TrayLeftClick();
+  void ShowTrayMenu(HWND hwnd);
+  void OnTrayCommand(TrayMenu::Command command);
+  void K6mStopClick();
+  void OnTaskbarCreated();
   void FormShow();
   void OKButtonClick();
   void CANButtonClick();
@@ -75,7 +84,9 @@ class TForm1 : public CycleShell, public CycleSources {
   void OnEscape();
   void CloseMainForm();
   void ShowWriteError(const SettingsWriteError& e);
-  // Runs a handler; a failed settings write is shown and ends only that handler.
+  void ShowError(const std::exception& e);
+  // Runs a handler; an error (a failed settings write, no memory...) is shown
+  // and ends only that handler.
   template <typename F> void Guard(F&& handler);
 
   winlib::Application& app_;
@@ -89,6 +100,10 @@ class TForm1 : public CycleShell, public CycleSources {
   SocketTransport transport_;
   CheckCycle cycle_;
   NOTIFYICONDATAW tray_{};
+  WindowSystemWin32 window_system_{[this] { PumpMessages(); }};
+  CompanionDriver driver_{window_system_, settings, [this] { SetTrayIcon(TrayMode::Normal); }};
+  TrayMenu tray_menu_;
+  UINT taskbar_created_ = RegisterWindowMessageW(L"TaskbarCreated");
 };
 
 }  // namespace zepho

@@ -40,4 +40,10 @@ struct RegKeyTraits {
 };
 using UniqueRegKey = Unique<HKEY, RegKeyTraits>;
 
+struct MenuTraits {
+  static HMENU Invalid() { return nullptr; }
+  static void Close(HMENU h) { DestroyMenu(h); }  // its submenus with it
+};
+using UniqueMenu = Unique<HMENU, MenuTraits>;
+
 }  // namespace winlib
