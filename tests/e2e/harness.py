@@ -115,13 +115,19 @@ def click_tray_icon(button):
 
 def open_tray_menu():
     """A right click on the icon; returns the open menu's rectangle (None: no menu).
-    Under Wine the keys typed go to the window under the pointer: it is put on the
-    menu's frame, where it selects no item."""
+    Wine hands the keys typed to the menu only when X delivers them to the menu's
+    own X window: the X focus goes to the root (keys then go to the window under
+    the pointer, whatever window of the program had the focus before), and the
+    pointer onto the menu's frame, where it selects no item."""
     click_tray_icon(3)
     code, out = run_driver("menu", "-")
     if code != 0:
         return None
     left, top, right, bottom = (int(v) for v in out.split())
+    root = subprocess.run(["xdotool", "search", "--maxdepth", "0", "--name", ""], env=wine_env(),
+                          capture_output=True, timeout=30).stdout.decode().split()
+    if root:
+        xdotool("windowfocus", root[0])
     xdotool("mousemove", str(left + 1), str(top + 1))
     time.sleep(0.3)
     return left, top, right, bottom

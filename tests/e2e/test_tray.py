@@ -115,6 +115,21 @@ class TrayTest(E2ETest):
         self.assertEqual(corvel.received()[4], "tray 1247 1 515")
         self.assertEqual(z.close_box(), 0)
 
+    def test_exit_while_the_client_is_awaited_ends_the_program_cleanly(self):
+        # This client never shows its window: the left click waits for it (10 s at most).
+        corvel = StandIn(CORVEL, self.folder, "corvel", "--hidden", "--stay-hidden")
+        self.addCleanup(corvel.stop)
+        z = self.started()
+        click_tray_icon(1)
+        self.assertTrue(wait_until(lambda: corvel.received(), 10))
+        started = time.time()
+        self.choose(*TO_EXIT)
+        self.assertEqual(z.wait_exit(timeout=20), 0)
+        self.assertLess(time.time() - started, 8, "the wait went on to its bound")
+        time.sleep(1)
+        self.assertEqual(corvel.received(), ["tray 1247 1 515"], "nothing is sent afterwards")
+        self.assertEqual(wait_until(lambda: tray_icon() == "none", 5), True)
+
     def test_icon_comes_back_when_the_taskbar_is_created_again(self):
         z = self.started()
         # The shell lost its icons (as when it restarts), then says it is back.
