@@ -20,12 +20,14 @@ namespace {
 // What the client window does when its fourth menu is about to open.
 std::atomic<bool> g_receiving{false};
 std::atomic<int> g_prepared{0};
+std::atomic<bool> g_hanging{false};
 HMENU g_server_menu = nullptr;
 
 constexpr UINT kHangMessage = WM_APP + 1;  // wParam: for how many ms the thread stops
 
 LRESULT CALLBACK ClientProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
   if (msg == kHangMessage) {
+    g_hanging = true;
     Sleep(static_cast<DWORD>(wp));
     return 0;
   }
@@ -84,7 +86,11 @@ class ClientWindow {
   WindowId id() const { return reinterpret_cast<WindowId>(hwnd_); }
   HWND hwnd() const { return hwnd_; }
   // The thread stops handling messages for a while, as a hung program does.
-  void Hang(DWORD ms) { PostMessageW(hwnd_, kHangMessage, ms, 0); }
+  void Hang(DWORD ms) {
+    g_hanging = false;
+    PostMessageW(hwnd_, kHangMessage, ms, 0);
+    while (!g_hanging) Sleep(10);
+  }
 
  private:
   std::thread thread_;
