@@ -194,14 +194,14 @@ void TForm1::ShowTrayMenu(HWND hwnd) {
 void TForm1::OnTrayCommand(TrayMenu::Command command) {
   using C = TrayMenu::Command;
   switch (command) {
-    case C::K5: VerBtnClick(); break;                            // K5Click
-    case C::K1: ShowSettings(); break;                           // K1Click
-    case C::KTaskTray1: driver_.CompanionToTray(); break;        // KTaskTray1Click
-    case C::K2: driver_.IconizeCompanion(); break;               // K2Click
-    case C::K3: driver_.K3Click(); break;                        // K3Click
-    case C::K4: PopUpCompanion(); break;                         // K4Click
+    case C::K5: VerBtnClick(); break;  // K5Click
+    case C::K1: ShowSettings(); break;  // K1Click
+    case C::KTaskTray1: driver_.CompanionToTray(); break;  // KTaskTray1Click
+    case C::K2: driver_.IconizeCompanion(); break;  // K2Click
+    case C::K3: driver_.K3Click(); break;  // K3Click
+    case C::K4: PopUpCompanion(); break;  // K4Click
     case C::K6mStop: K6mStopClick(); break;
-    case C::KZEPHO1: ZephoEndBtnClick(); break;                  // KZEPHO1Click
+    case C::KZEPHO1: ZephoEndBtnClick(); break;  // KZEPHO1Click
     case C::None: break;
   }
 }
