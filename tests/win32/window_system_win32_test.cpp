@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <new>
 #include <string>
 #include <thread>
 
@@ -173,7 +174,7 @@ TEST(WindowSystemWin32, SendIsBoundedAndFailsForAGoneWindow) {
   {
     ClientWindow w(L"x", L"ZEPHOTestSend", 0);
     EXPECT_TRUE(ws.Send(w.id(), WM_NULL, 0, 0, 1000));
-    w.Hang(3000);
+    w.Hang(1500);
     const DWORD start = GetTickCount();
     EXPECT_FALSE(ws.Send(w.id(), WM_NULL, 0, 0, 300));
     EXPECT_LT(GetTickCount() - start, 2000u);
@@ -182,6 +183,18 @@ TEST(WindowSystemWin32, SendIsBoundedAndFailsForAGoneWindow) {
   EXPECT_FALSE(ws.Exists(gone));
   EXPECT_FALSE(ws.Visible(gone));
   EXPECT_FALSE(ws.Send(gone, WM_NULL, 0, 0, 1000));
+}
+
+TEST(WindowSystemWin32, AnErrorInTheSearchComesBackOutOfTheEnumeration) {
+  ClientWindow w(L"Corvel32", L"AfxTestThrow", 0);
+  WindowSystemWin32 ws = Adapter();
+  int visited = 0;
+  EXPECT_THROW(ws.EnumerateWindows([&](WindowId) -> bool {
+    ++visited;
+    throw std::bad_alloc();
+  }),
+               std::bad_alloc);
+  EXPECT_EQ(visited, 1);  // the enumeration stopped at the error
 }
 
 TEST(WindowSystemWin32, WaitForMessageReturnsEarlyWhenOneArrives) {
