@@ -184,7 +184,9 @@ void TForm1::TrayLeftClick() {
   PumpMessages();
   driver_.CompanionFound = 0;
   PopUpCompanion();
-  if (!closed_) cycle_.RestartInterval();
+  // A due tick already queued when the timer stopped may have started a check
+  // meanwhile: its end arms the timer, not this click.
+  if (!closed_ && cycle_.Waiting == 1) cycle_.RestartInterval();
 }
 
 void TForm1::ShowTrayMenu(HWND hwnd) {
