@@ -129,6 +129,13 @@ std::int32_t CheckCycle::K6mStopClick() {
   return Paused;
 }
 
+void CheckCycle::RestartInterval() {
+  ClearResults();
+  CheckTicks = 0;
+  shell_.SetTimeoutTimer(false);
+  ArmCheckTimer();
+}
+
 void CheckCycle::SettingsShown() {
   shell_.SetCheckTimer(false);
   shell_.SetTimeoutTimer(false);

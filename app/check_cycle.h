@@ -85,6 +85,9 @@ class CheckCycle {
   void AskPassword();
   // Pause or resume from the tray menu; returns the new Paused value.
   std::int32_t K6mStopClick();
+  // After the tray icon's left click brought the mail client up: the results
+  // are cleared and the next check comes a full interval later.
+  void RestartInterval();
   // The settings window was shown: no check is counted while it is up.
   void SettingsShown();
 

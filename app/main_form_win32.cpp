@@ -55,7 +55,14 @@ void TForm1::Guard(F&& handler) {
     handler();
   } catch (const SettingsWriteError& e) {
     ShowWriteError(e);
+  } catch (const std::exception& e) {
+    ShowError(e);
   }
+}
+
+void TForm1::ShowError(const std::exception& e) {
+  // The narrow API needs no memory of ours: this works after a failed allocation too.
+  MessageBoxA(app_.Handle(), e.what(), "ZEPHO", MB_OK | MB_ICONERROR);
 }
 
 void TForm1::ShowWriteError(const SettingsWriteError& e) {
@@ -111,13 +118,19 @@ void TForm1::InstallAppWindowProc() {
 
 LRESULT CALLBACK TForm1::AppWindowProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam) {
   auto* form = reinterpret_cast<TForm1*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-  return form->OnAppMessage(hwnd, msg, wparam, lparam);
+  LRESULT result = 0;
+  form->Guard([&] { result = form->OnAppMessage(hwnd, msg, wparam, lparam); });
+  return result;
 }
 
 LRESULT TForm1::OnAppMessage(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam) {
+  if (msg == taskbar_created_ && taskbar_created_ != 0) {
+    OnTaskbarCreated();
+    return 0;
+  }
   switch (static_cast<ProgramMessage>(msg)) {
     case ProgramMessage::Tray:
-      OnTrayMessage(lparam);
+      OnTrayMessage(hwnd, lparam);
       return 0;
     case ProgramMessage::AskPassword:
       if (settings.Passwd.empty()) cycle_.AskPassword();
@@ -161,10 +174,56 @@ LRESULT TForm1::OnSocketEvent(HWND hwnd, WPARAM wparam, LPARAM lparam) {
                          lparam);
 }
 
-void TForm1::OnTrayMessage(LPARAM lparam) {
-  // The clicks on the icon and its menu come with the tray menu; the settings
-  // request is handled here.
-  if (lparam == TRAY_SHOW_SETTINGS) ShowSettings();
+void TForm1::OnTrayMessage(HWND hwnd, LPARAM lparam) {
+  switch (lparam) {
+    case WM_LBUTTONDOWN: TrayLeftClick(); return;
+    case WM_RBUTTONDOWN:
+      FindCompanion();
+      ShowTrayMenu(hwnd);
+      return;
+    case TRAY_SHOW_SETTINGS: ShowSettings(); return;
+  }
+}
+
+// Between checks only, and not while the mail client is being driven already.
+void TForm1::TrayLeftClick() {
+  if (cycle_.Waiting != 1 || driver_.Busy()) return;
+  SetCheckTimer(false);
+  PumpMessages();
+  driver_.CompanionFound = 0;
+  PopUpCompanion();
+  // A due tick already queued when the timer stopped may have started a check
+  // meanwhile: its end arms the timer, not this click.
+  if (!closed_ && cycle_.Waiting == 1) cycle_.RestartInterval();
+}
+
+void TForm1::ShowTrayMenu(HWND hwnd) {
+  OnTrayCommand(tray_menu_.Show(hwnd, cycle_.Waiting != 0, [this] { PumpMessages(); }));
+}
+
+void TForm1::OnTrayCommand(TrayMenu::Command command) {
+  using C = TrayMenu::Command;
+  switch (command) {
+    case C::K5: VerBtnClick(); break;  // K5Click
+    case C::K1: ShowSettings(); break;  // K1Click
+    case C::KTaskTray1: driver_.CompanionToTray(); break;  // KTaskTray1Click
+    case C::K2: driver_.IconizeCompanion(); break;  // K2Click
+    case C::K3: driver_.K3Click(); break;  // K3Click
+    case C::K4: PopUpCompanion(); break;  // K4Click
+    case C::K6mStop: K6mStopClick(); break;
+    case C::KZEPHO1: ZephoEndBtnClick(); break;  // KZEPHO1Click
+    case C::None: break;
+  }
+}
+
+// The timers are not touched: while paused each due check is skipped.
+void TForm1::K6mStopClick() {
+  tray_menu_.ShowPaused(cycle_.K6mStopClick() == 1);
+}
+
+// The shell started again and lost its icons: ours comes back when it was there.
+void TForm1::OnTaskbarCreated() {
+  if (tray_.hWnd) Shell_NotifyIconW(NIM_ADD, &tray_);
 }
 
 void TForm1::Post(ProgramMessage message, std::int32_t lparam) {
@@ -238,12 +297,13 @@ bool TForm1::ConfirmBox(Notice notice) {
 
 void TForm1::PumpMessages() { app_.ProcessMessages(); }
 
+// An error while driving the mail client ends only that, not the check cycle around it.
 void TForm1::FindCompanion() {
-  // The mail client's window is looked for by the part that drives it.
+  Guard([&] { driver_.FindCompanion(); });
 }
 
 void TForm1::PopUpCompanion() {
-  // Bringing the mail client up is done by the part that drives it.
+  Guard([&] { driver_.PopUpCompanion(); });
 }
 
 void TForm1::ShowPasswordPrompt() {
@@ -335,6 +395,7 @@ void TForm1::CloseMainForm() {
 void TForm1::FormClose() {
   if (closed_) return;
   closed_ = true;
+  driver_.Cancel();  // a drive sequence waiting under this call sends nothing more
   SetTrayIcon(TrayMode::Remove);
   transport_.Close();
   if (sockets_started_) CleanupSockets();
@@ -353,7 +414,10 @@ INT_PTR CALLBACK TForm1::DialogProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM l
   } else {
     form = reinterpret_cast<TForm1*>(GetWindowLongPtrW(hwnd, DWLP_USER));
   }
-  return form ? form->OnDialogMessage(msg, wparam, lparam) : FALSE;
+  if (!form) return FALSE;
+  INT_PTR result = FALSE;
+  form->Guard([&] { result = form->OnDialogMessage(msg, wparam, lparam); });
+  return result;
 }
 
 INT_PTR TForm1::OnDialogMessage(UINT msg, WPARAM wparam, LPARAM lparam) {

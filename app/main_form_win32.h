@@ -7,11 +7,15 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include <exception>
 #include <string>
 
 #include "app/check_cycle.h"
 #include "app/reply_timer.h"
+#include "app/tray_menu_win32.h"
+#include "companion/companion_driver.h"
 #include "companion/mailbox_store_win32.h"
+#include "companion/window_system_win32.h"
 #include "pop3/log_file_win32.h"
 #include "pop3/socket_transport_win32.h"
 #include "pop3/tls_schannel_win32.h"
@@ -75,7 +79,12 @@ class TForm1 : public CycleShell, public CycleSources {
   LRESULT OnSocketEvent(HWND hwnd, WPARAM wparam, LPARAM lparam);
   void SetPlatformTimer2(ReplyTimer::Call call);
   bool Timer2Due();  // a WM_TIMER of Timer2 is a tick of the time-out
-  void OnTrayMessage(LPARAM lparam);
+  void OnTrayMessage(HWND hwnd, LPARAM lparam);
+  void TrayLeftClick();
+  void ShowTrayMenu(HWND hwnd);
+  void OnTrayCommand(TrayMenu::Command command);
+  void K6mStopClick();
+  void OnTaskbarCreated();
   void FormShow();
   void OKButtonClick();
   void CANButtonClick();
@@ -84,7 +93,9 @@ class TForm1 : public CycleShell, public CycleSources {
   void OnEscape();
   void CloseMainForm();
   void ShowWriteError(const SettingsWriteError& e);
-  // Runs a handler; a failed settings write is shown and ends only that handler.
+  void ShowError(const std::exception& e);
+  // Runs a handler; an error (a failed settings write, no memory...) is shown
+  // and ends only that handler.
   template <typename F> void Guard(F&& handler);
 
   winlib::Application& app_;
@@ -105,6 +116,10 @@ class TForm1 : public CycleShell, public CycleSources {
   ui::SettingsWindow settings_window_;
   SettingsForm settings_form_{settings, profile_, mailbox_, accounts, settings_window_};
   bool settings_shown_before_ = false;
+  WindowSystemWin32 window_system_{[this] { PumpMessages(); }};
+  CompanionDriver driver_{window_system_, settings, [this] { SetTrayIcon(TrayMode::Normal); }};
+  TrayMenu tray_menu_;
+  UINT taskbar_created_ = RegisterWindowMessageW(L"TaskbarCreated");
 };
 
 }  // namespace zepho

@@ -79,6 +79,16 @@ inline constexpr Hint kHints[] = {
     {IDC_ACCOUNTRELOAD, L"カウント情報を再読み込み(パスワードはクリアされる)", false},
 };
 
+// The tray menu and its submenu.
+inline constexpr wchar_t kMenuVersion[] = L"バージョン情報";
+inline constexpr wchar_t kMenuSettings[] = L"設定";
+inline constexpr wchar_t kMenuCorvel[] = L"Corvel操作";
+inline constexpr wchar_t kMenuToTray[] = L"TaskTrayへ";
+inline constexpr wchar_t kMenuIconize[] = L"アイコン化";
+inline constexpr wchar_t kMenuPopUp[] = L"ポップアップ";
+inline constexpr wchar_t kMenuReceive[] = L"メールの受信";
+inline constexpr wchar_t kMenuQuit[] = L"ZEPHO終了";
+
 inline const wchar_t* NoticeText(Notice n) {
   switch (n) {
     case Notice::SocketInitFailed: return L"SOCKETの初期化に失敗しました";

@@ -52,5 +52,5 @@ if [ -n "${ZEPHO_XVFB_PID:-}" ]; then
   echo "run: look at it with: DISPLAY=$DISPLAY import -window root zepho.png"
 fi
 zepho_start_server
-echo "run: ZEPHO is in the tray of Wine's desktop; Ctrl-C here ends it"
+echo "run: ZEPHO is in the tray of Wine's desktop: a right click opens its menu (ZEPHO終了 ends it), a left click brings the mail client up; Ctrl-C here ends it too"
 "$ZEPHO_WINE" "$run/ZEPHO.exe"

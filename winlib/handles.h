@@ -45,5 +45,10 @@ struct FontTraits {
   static void Close(HFONT h) { DeleteObject(h); }
 };
 using UniqueFont = Unique<HFONT, FontTraits>;
+struct MenuTraits {
+  static HMENU Invalid() { return nullptr; }
+  static void Close(HMENU h) { DestroyMenu(h); }  // its submenus with it
+};
+using UniqueMenu = Unique<HMENU, MenuTraits>;
 
 }  // namespace winlib

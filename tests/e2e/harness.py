@@ -14,10 +14,14 @@ import unittest
 ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 EXE = os.environ.get("ZEPHO_EXE", "")
 UI_DRIVER = os.environ.get("ZEPHO_UI_DRIVER", "")
+CORVEL = os.environ.get("ZEPHO_CORVEL", "")
+NOZARI = os.environ.get("ZEPHO_NOZARI", "")
 WINE = os.environ.get("ZEPHO_WINE", "wine")
 
-# Where Wine's virtual desktop (1024 x 768) draws the notification area.
+# Where Wine's virtual desktop (1024 x 768) draws the notification area, and
+# the middle of its first icon.
 TRAY_BOX = (784, 748, 240, 20)
+FIRST_TRAY_ICON = (1014, 758)
 
 def wine_env():
     env = dict(os.environ)
@@ -108,6 +112,86 @@ def wait_until(predicate, timeout, step=0.2):
             return value
         time.sleep(step)
     return predicate()
+
+
+def xdotool(*args):
+    subprocess.run(["xdotool", *args], env=wine_env(), capture_output=True, timeout=30)
+
+
+def click_tray_icon(button):
+    """A click on the program's icon: 1 left, 3 right."""
+    x, y = FIRST_TRAY_ICON
+    xdotool("mousemove", str(x), str(y), "click", str(button))
+    # Away again, to an empty spot of the desktop: the tip would cover the icon,
+    # and the keys typed next go where the pointer is.
+    xdotool("mousemove", "500", "300")
+
+
+def open_tray_menu():
+    """A right click on the icon; returns the open menu's rectangle (None: no menu).
+    Wine hands the keys typed to the menu only when X delivers them to the menu's
+    own X window: the X focus goes to the root (keys then go to the window under
+    the pointer, whatever window of the program had the focus before), and the
+    pointer onto the menu's frame, where it selects no item."""
+    click_tray_icon(3)
+    code, out = run_driver("menu", "-")
+    if code != 0:
+        return None
+    left, top, right, bottom = (int(v) for v in out.split())
+    root = subprocess.run(["xdotool", "search", "--maxdepth", "0", "--name", ""], env=wine_env(),
+                          capture_output=True, timeout=30).stdout.decode().split()
+    if root:
+        xdotool("windowfocus", root[0])
+    xdotool("mousemove", str(left + 1), str(top + 1))
+    time.sleep(0.3)
+    return left, top, right, bottom
+
+
+def keys(*names):
+    """Keys typed by the user into what has the keyboard (an open menu)."""
+    xdotool("key", "--delay", "150", *names)
+
+
+def screenshot(path):
+    subprocess.run(["import", "-window", "root", path], env=wine_env(), capture_output=True,
+                   timeout=30)
+
+
+class StandIn:
+    """tests/fixtures/corvel_standin.cpp or nozari_standin.cpp, recording what it receives."""
+
+    def __init__(self, exe, folder, name, *args):
+        self.record = os.path.join(folder, name + ".record")
+        open(self.record, "wb").close()
+        self.proc = subprocess.Popen([WINE, exe, to_windows(self.record), *args], env=wine_env(),
+                                     stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        if not wait_until(lambda: " ready " in self.text(), 30):
+            self.stop()
+            raise RuntimeError("stand-in %s did not start" % name)
+
+    def text(self):
+        with open(self.record, "rb") as f:
+            return f.read().decode("latin-1")
+
+    def entries(self):
+        """(tick, "window message wParam lParam") for each message received."""
+        out = []
+        for line in self.text().splitlines():
+            tick, rest = line.split(" ", 1)
+            if " ready " not in " " + rest + " ":
+                out.append((int(tick), rest))
+        return out
+
+    def received(self):
+        return [what for _, what in self.entries()]
+
+    def running(self):
+        return self.proc.poll() is None
+
+    def stop(self):
+        if self.running():
+            self.proc.kill()
+        self.proc.wait()
 
 
 def tray_pixels():

@@ -164,6 +164,20 @@ TEST_F(CycleTest, PausedDueTickSkipsTheCheck) {
   EXPECT_EQ(cycle.K6mStopClick(), 0);
 }
 
+TEST_F(CycleTest, RestartIntervalCountsAFullIntervalAgain) {
+  settings.PopTime = 2;
+  cycle.ArmCheckTimer();
+  for (int i = 0; i < 3; ++i) cycle.Timer1Timer();  // one tick before due
+  shell.check_timer = false;
+  shell.timeout_timer = true;
+  cycle.RestartInterval();
+  EXPECT_EQ(cycle.CheckTicks, 0);
+  EXPECT_EQ(cycle.Waiting, 1);
+  EXPECT_TRUE(shell.check_timer);
+  EXPECT_FALSE(shell.timeout_timer);
+  EXPECT_EQ(TicksUntilDue(10), 4);
+}
+
 TEST_F(CycleTest, StartupGoesToTrayOrSettings) {
   EXPECT_TRUE(cycle.BeginAtStartup());
   EXPECT_EQ(shell.events, (std::vector<std::string>{"post start", "tray 1"}));
