@@ -75,8 +75,7 @@ void CheckCycle::StartCheck() {
     shell_.ShowSettings();
     return;
   }
-  shell_.SetTimeoutTimer(true);
-  TimeoutTicks = 0;
+  RestartReplyTimer();
 }
 
 void CheckCycle::Timer2Timer() {
@@ -178,7 +177,8 @@ void CheckCycle::OnTlsReceived(std::string_view bytes) {
   if (!tls_ || (tls_->state() != TlsClient::State::Handshake &&
                 tls_->state() != TlsClient::State::Open))
     return;
-  shell_.SetTimeoutTimer(false);
+  // Every way on below sets the reply timer once: restarted for the handshake or
+  // by the dialogue, stopped by a failure.
   const TlsClient::Output out = tls_->OnReceived(bytes);
   if (!out.send.empty()) connection_.Send(out.send);
   if (out.failure) {

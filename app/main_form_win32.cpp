@@ -2,12 +2,10 @@
 
 #include <commctrl.h>
 
-#include <cstdio>
 #include <vector>
 
 #include "app/texts_win32.h"
 #include "app/tray_icon.h"
-#include "common/cp932.h"
 #include "resources/resource.h"
 #include "ui/password_prompt.h"
 #include "ui/version_window.h"

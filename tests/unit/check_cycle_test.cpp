@@ -462,6 +462,29 @@ TEST_F(TlsCycleTest, ImplicitTlsCheckRunsTheDialogueInsideTls) {
   EXPECT_TRUE(shell.tls_failures.empty());
 }
 
+// Over TLS too, each arrival sets the reply timer once: in the handshake, at
+// the switch to the dialogue, and in the dialogue itself.
+TEST_F(TlsCycleTest, EachArrivalSetsTheReplyTimerOnce) {
+  settings.Tls = kTlsImplicit;
+  Start();
+  struct Step { std::string bytes; bool running; };
+  const Step steps[] = {
+      {Record(0x16, "SERVER-HELLO"), true},                       // the handshake goes on
+      {Record(0x16, "FINISHED") + DataRecord("+OK ready\r\n"), true},  // USER sent
+      {DataRecord("+O"), true},                                    // incomplete reply
+      {DataRecord("K\r\n"), true},                                 // PASS sent
+      {DataRecord("+OK\r\n"), true},                               // STAT sent
+      {DataRecord("+OK 0 0\r\n"), true},                           // QUIT sent
+      {DataRecord("+OK bye\r\n"), false},                          // the end
+  };
+  for (const Step& step : steps) {
+    shell.timeout_calls.clear();
+    tls_cycle.OnReceived(step.bytes);
+    EXPECT_EQ(shell.timeout_calls, std::vector<bool>{step.running}) << step.bytes;
+  }
+  EXPECT_EQ(connection.calls.back(), "close");
+}
+
 TEST_F(TlsCycleTest, StlsUpgradesThenLogsIn) {
   settings.Tls = kTlsStls;
   settings.Apop = 1;
