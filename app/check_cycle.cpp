@@ -7,17 +7,19 @@ bool CheckCycle::BeginAtStartup() {
     shell_.Post(ProgramMessage::Tray, TRAY_SHOW_SETTINGS);
     return false;
   }
-  shell_.SetCheckTimer(false);
-  Waiting = 0;
+  timers_.SetCheckTimer(false);
+  phase_ = CheckPhase::Due;
   shell_.Post(settings_.Passwd.empty() ? ProgramMessage::AskPassword : ProgramMessage::StartCheck);
-  shell_.SetTrayIcon(TrayMode::Add);
+  SetTrayIcon(TrayMode::Add);
   return true;
 }
 
 void CheckCycle::ArmCheckTimer() {
-  Waiting = 1;
-  shell_.SetCheckTimer(true);
+  phase_ = CheckPhase::Waiting;
+  timers_.SetCheckTimer(true);
 }
+
+void CheckCycle::SetTrayIcon(TrayMode mode) { tray_.SetTrayIcon(mode, paused_); }
 
 void CheckCycle::ClearResults() {
   session_.walk().MatchFound = 0;
@@ -31,13 +33,13 @@ void CheckCycle::Timer1Timer() {
   // that a huge value read from the file cannot overflow.
   if (static_cast<std::int64_t>(CheckTicks) < 2 * static_cast<std::int64_t>(settings_.PopTime))
     return;
-  shell_.SetCheckTimer(false);
-  Waiting = 0;
-  if (Paused == 0) {
+  timers_.SetCheckTimer(false);
+  if (!paused_) {
+    phase_ = CheckPhase::Due;
     shell_.Post(ProgramMessage::StartCheck);
   } else {
     ClearResults();
-    shell_.Post(ProgramMessage::EndCheck);
+    PostEndCheck();
   }
 }
 
@@ -48,6 +50,7 @@ void CheckCycle::StartCheck() {
     AskPassword();
     return;
   }
+  phase_ = CheckPhase::Running;
   ClearResults();
   if (sources_.LoadReceivedIdList(received_) == 0) received_.reset();
 
@@ -66,47 +69,55 @@ void CheckCycle::StartCheck() {
   const Connection::OpenResult r = connection_.Open(settings_.PopAddress, settings_.PopPort);
   if (r != Connection::OpenResult::Ok) {
     switch (r) {
-      case Connection::OpenResult::SocketFailed: shell_.InfoBox(Notice::SocketCreateFailed); break;
-      case Connection::OpenResult::NoAddress: shell_.InfoBox(Notice::AddressFailed); break;
-      default: shell_.InfoBox(Notice::ConnectFailed); break;
+      case Connection::OpenResult::SocketFailed: notices_.InfoBox(Notice::SocketCreateFailed); break;
+      case Connection::OpenResult::NoAddress: notices_.InfoBox(Notice::AddressFailed); break;
+      default: notices_.InfoBox(Notice::ConnectFailed); break;
     }
-    shell_.Post(ProgramMessage::EndCheck);
-    shell_.PumpMessages();  // EndCheck runs now
-    shell_.ShowSettings();
+    EndBeforeTheDialogue();
     return;
   }
   RestartReplyTimer();
+}
+
+void CheckCycle::EndBeforeTheDialogue() {
+  EndCheck();
+  shell_.ShowSettings();
+}
+
+void CheckCycle::PostEndCheck() {
+  phase_ = CheckPhase::Ending;
+  shell_.Post(ProgramMessage::EndCheck);
 }
 
 void CheckCycle::Timer2Timer() {
   ++TimeoutTicks;
   if (TimeoutTicks < kTimeoutTicks) return;
   WriteLog("TIME OUT\r\n");
-  shell_.SetTimeoutTimer(false);
+  timers_.SetTimeoutTimer(false);
   CloseConnection();
-  shell_.Post(ProgramMessage::EndCheck);
+  PostEndCheck();
 }
 
 void CheckCycle::EndCheck() {
   CloseConnection();
-  shell_.SetTimeoutTimer(false);
+  timers_.SetTimeoutTimer(false);
   ReleaseCheckData();
   const WalkState& w = session_.walk();
   if (settings_.IconChange != 0) {
     if (w.MatchFound != 0)
-      shell_.SetTrayIcon(TrayMode::Matched);
+      SetTrayIcon(TrayMode::Matched);
     else if (w.NewMailCount > 0 && settings_.AllIconChange == 1)
-      shell_.SetTrayIcon(TrayMode::Other);
+      SetTrayIcon(TrayMode::Other);
     else
-      shell_.SetTrayIcon(TrayMode::Normal);
+      SetTrayIcon(TrayMode::Normal);
   } else if (w.MatchFound != 0) {
     if (settings_.PopUpSetting != 0) {
-      if (shell_.ConfirmBox(Notice::ConfirmStartCompanion)) shell_.PopUpCompanion();
+      if (notices_.ConfirmBox(Notice::ConfirmStartCompanion)) shell_.PopUpCompanion();
     } else {
       shell_.PopUpCompanion();
     }
   } else if (settings_.AllIconChange == 1 && w.NewMailCount > 0) {
-    shell_.SetTrayIcon(TrayMode::Other);
+    SetTrayIcon(TrayMode::Other);
   }
   ClearResults();
   CheckTicks = 0;
@@ -115,31 +126,64 @@ void CheckCycle::EndCheck() {
 
 void CheckCycle::AskPassword() {
   settings_.Passwd.clear();
-  shell_.ShowPasswordPrompt();
+  // On Enter the password is kept and saved, and a check starts; a settings
+  // file that cannot be written is reported and the password used for this run.
+  if (const std::optional<std::string> typed = shell_.ShowPasswordPrompt()) {
+    settings_.Passwd = *typed;
+    try {
+      sources_.SaveSettings();
+    } catch (const SettingsWriteError& e) {
+      notices_.WriteErrorBox(e);
+    }
+    shell_.Post(ProgramMessage::StartCheck);
+  }
   if (settings_.Passwd.empty()) {
     shell_.ClearPasswordBox();
     shell_.Post(ProgramMessage::Tray, TRAY_SHOW_SETTINGS);
   }
 }
 
+void CheckCycle::OnAskPasswordMessage() {
+  if (settings_.Passwd.empty()) AskPassword();
+}
+
 std::int32_t CheckCycle::K6mStopClick() {
-  Paused = Paused == 1 ? 0 : 1;
-  shell_.SetTrayIcon(TrayMode::Normal);
-  return Paused;
+  paused_ = !paused_;
+  SetTrayIcon(TrayMode::Normal);
+  return Paused();
+}
+
+void CheckCycle::TrayLeftClick() {
+  if (phase_ != CheckPhase::Waiting || shell_.CompanionBusy()) return;
+  timers_.SetCheckTimer(false);
+  shell_.PumpMessages();
+  shell_.PopUpCompanion(/*search_again=*/true);
+  // A due tick already queued when the timer stopped may have started a check
+  // meanwhile: its end arms the timer, not this click.
+  if (!closing_ && phase_ == CheckPhase::Waiting) RestartInterval();
 }
 
 void CheckCycle::RestartInterval() {
   ClearResults();
   CheckTicks = 0;
-  shell_.SetTimeoutTimer(false);
+  timers_.SetTimeoutTimer(false);
   ArmCheckTimer();
 }
 
 void CheckCycle::SettingsShown() {
-  shell_.SetCheckTimer(false);
-  shell_.SetTimeoutTimer(false);
+  timers_.SetCheckTimer(false);
+  timers_.SetTimeoutTimer(false);
   CheckTicks = 0;
 }
+
+void CheckCycle::SettingsAccepted() {
+  if (settings_.Passwd.empty())
+    shell_.Post(ProgramMessage::AskPassword);
+  else
+    ArmCheckTimer();
+}
+
+void CheckCycle::SettingsCancelled() { ArmCheckTimer(); }
 
 void CheckCycle::OnConnected() {
   session_.OnConnected();
@@ -222,18 +266,16 @@ void CheckCycle::SendLine(const std::string& line) {
 void CheckCycle::FailTls(TlsFailure failure) {
   WriteLog(TlsFailureLogLine(failure));
   CloseConnection();
-  shell_.SetTimeoutTimer(false);
+  timers_.SetTimeoutTimer(false);
   // As after a connection that could not be made: say why, end the check, and
   // open the settings window, where the user can choose or pin.
-  shell_.TlsFailureBox(settings_.PopAddress, failure);
-  shell_.Post(ProgramMessage::EndCheck);
-  shell_.PumpMessages();
-  shell_.ShowSettings();
+  notices_.TlsFailureBox(settings_.PopAddress, failure);
+  EndBeforeTheDialogue();
 }
 
 void CheckCycle::RestartReplyTimer() {
   TimeoutTicks = 0;
-  shell_.SetTimeoutTimer(true);
+  timers_.SetTimeoutTimer(true);
 }
 
 void CheckCycle::CloseConnection() {
@@ -247,8 +289,8 @@ void CheckCycle::CloseConnection() {
 void CheckCycle::OnSocketError() {
   if (tls_) tls_->Close();
   connection_.Drop();
-  shell_.SetTimeoutTimer(false);
-  shell_.Post(ProgramMessage::EndCheck);
+  timers_.SetTimeoutTimer(false);
+  PostEndCheck();
 }
 
 void CheckCycle::WriteLog(const std::string& text) {
@@ -269,7 +311,7 @@ void CheckCycle::Apply(const SessionActions& actions) {
   // lets other messages (a timer tick among them) be handled.
   enum class Wish { None, Stop, Start } timer = Wish::None;
   const auto set_timer = [&] {
-    if (timer != Wish::None) shell_.SetTimeoutTimer(timer == Wish::Start);
+    if (timer != Wish::None) timers_.SetTimeoutTimer(timer == Wish::Start);
     timer = Wish::None;
   };
   for (const SessionAction& a : actions) {
@@ -298,14 +340,16 @@ void CheckCycle::Apply(const SessionActions& actions) {
       case SessionAction::Kind::End:
         CloseConnection();
         timer = Wish::Stop;
-        shell_.Post(ProgramMessage::EndCheck);
+        PostEndCheck();
         break;
       case SessionAction::Kind::LoginRejected:
         set_timer();
         ReleaseCheckData();
-        shell_.InfoBox(Notice::WrongPassword);
+        notices_.InfoBox(Notice::WrongPassword);
         CloseConnection();
-        shell_.SetCheckTimer(false);
+        timers_.SetCheckTimer(false);
+        // The check goes on through the prompt (a new check) or the settings window.
+        phase_ = CheckPhase::Due;
         settings_.Passwd.clear();
         AskPassword();
         break;

@@ -1,6 +1,25 @@
 // The check cycle: when a check is due, how it starts, what ends it and what is
-// done with its result. Driven by events (timer ticks, posted messages, socket
-// events); timers, posting and message boxes belong to the shell behind CycleShell.
+// done with its result, and what the user's doings around it mean for it (the
+// settings window's OK and Cancel, the password prompt, the tray icon's click).
+// It is driven by events: timer ticks, the program's posted messages, the
+// connection's events and the user's actions. Timers, posting, windows and
+// message boxes belong to the shell behind the ports below.
+//
+// Re-entrance. Everything runs on one thread, but some calls into the shell
+// let other messages be handled before they return: the message boxes and the
+// password prompt (modal loops), PumpMessages, and the mail client's drive
+// sequences (they wait for its windows). So a timer tick, a socket event or a
+// posted message may be handled in the middle of a handler here. The rules:
+// - One check at a time. The check timer is stopped from the due tick until
+//   the check has ended and the cycle is armed again (EndCheck, the settings
+//   window's OK or Cancel, the tray icon's click); while a check is due or
+//   runs (Waiting() is 0) the tray menu is greyed and the click does nothing.
+// - A check that has started ends once: the dialogue's end, a socket error
+//   and the time-out post EndCheck, which runs after the step that ended the
+//   check. A check that never got a connection is ended at once (EndCheck is
+//   called, not posted) before the settings window is shown.
+// - Before a call that lets messages be handled, the reply timer is set as
+//   the step wants it, and a rejected login lets go of the list and the log.
 #pragma once
 
 #include <cstdint>
@@ -10,47 +29,60 @@
 
 #include "app/program_messages.h"
 #include "companion/companion_accounts.h"
+#include "pop3/connection.h"
 #include "pop3/pop3_session.h"
 #include "pop3/tls_client.h"
+#include "settings/check_list.h"
 #include "settings/settings_file.h"
 
 namespace zepho {
 
-// Everything the cycle asks of the window system.
+// The program around the cycle: its posted messages, its windows, the mail client.
 class CycleShell {
  public:
   virtual ~CycleShell() = default;
   virtual void Post(ProgramMessage message, std::int32_t lparam = 0) = 0;
-  virtual void SetCheckTimer(bool running) = 0;    // Timer1, 30 s
-  virtual void SetTimeoutTimer(bool running) = 0;  // Timer2, 30 s
-  virtual void SetTrayIcon(TrayMode mode) = 0;
+  virtual void PumpMessages() = 0;  // dispatch what waits in the queue
+  virtual void ShowSettings() = 0;
+  // The modal password prompt: the password typed (Enter), or nullopt (Escape).
+  virtual std::optional<std::string> ShowPasswordPrompt() = 0;
+  virtual void ClearPasswordBox() = 0;  // the settings window's password field
+  virtual void FindCompanion() = 0;
+  // Brings the mail client up and has it receive; `search_again` forgets the
+  // window found by the last search first.
+  virtual void PopUpCompanion(bool search_again = false) = 0;
+  // A drive sequence of the mail client is under way (it handles messages).
+  virtual bool CompanionBusy() = 0;
+};
+
+// The two 30-second timers: Timer1 counts the interval, Timer2 the reply time-out.
+class CycleTimers {
+ public:
+  virtual ~CycleTimers() = default;
+  virtual void SetCheckTimer(bool running) = 0;
+  virtual void SetTimeoutTimer(bool running) = 0;
+};
+
+class TrayIconView {
+ public:
+  virtual ~TrayIconView() = default;
+  // The picture of a mode is the stop picture for Normal and Add while paused.
+  virtual void SetTrayIcon(TrayMode mode, bool paused) = 0;
+};
+
+// What the user is told in message boxes.
+class CycleNotices {
+ public:
+  virtual ~CycleNotices() = default;
   virtual void InfoBox(Notice notice) = 0;
   virtual bool ConfirmBox(Notice notice) = 0;  // true when OK was pressed
-  virtual void PumpMessages() = 0;             // dispatch what waits in the queue
-  virtual void ShowSettings() = 0;
-  virtual void FindCompanion() = 0;
-  virtual void PopUpCompanion() = 0;
-  // The modal password prompt; on Enter it stores the password, saves the
-  // settings and posts StartCheck.
-  virtual void ShowPasswordPrompt() = 0;
-  virtual void ClearPasswordBox() = 0;  // the settings window's password field
   // A TLS connection to `server` was refused or failed before the login.
   virtual void TlsFailureBox(const std::string& server, const TlsFailure& failure) = 0;
+  virtual void WriteErrorBox(const SettingsWriteError& error) = 0;
 };
 
-// The socket transport of one check.
-class Connection {
- public:
-  enum class OpenResult { Ok = 0, SocketFailed = 1, NoAddress = 2, ConnectFailed = 3 };
-  virtual ~Connection() = default;
-  virtual OpenResult Open(const std::string& host, std::int32_t port) = 0;
-  virtual void Close() = 0;  // shutdown and close; harmless when closed
-  virtual void Drop() = 0;   // close without shutdown, after a socket error
-  virtual void Send(const std::string& bytes) = 0;
-};
-
-// Where the cycle gets the client's received ids and the check addresses, and
-// where the log goes.
+// Where the cycle gets the client's received ids and the check addresses,
+// where the log goes, and where the settings are saved.
 class CycleSources {
  public:
   virtual ~CycleSources() = default;
@@ -59,18 +91,38 @@ class CycleSources {
   virtual void AppendLog(const std::string& text) = 0;
   // The check's last line is written: the log may be let go until the next one.
   virtual void CloseLog() = 0;
+  // Throws SettingsWriteError when the file cannot be written.
+  virtual void SaveSettings() = 0;
+};
+
+struct CyclePorts {
+  CycleShell& shell;
+  CycleTimers& timers;
+  TrayIconView& tray;
+  CycleNotices& notices;
+  Connection& connection;
+  CycleSources& sources;
+  // The platform's TLS; without it a check that asks for TLS fails.
+  TlsPort* tls = nullptr;
 };
 
 inline constexpr int kTimerIntervalMs = 30000;
 inline constexpr std::int32_t kTimeoutTicks = 7;
 
-class CheckCycle {
+// Where the cycle stands.
+enum class CheckPhase {
+  Waiting,  // between checks: the check timer counts, or a window stopped it
+  Due,      // a check was asked for; it starts at StartCheck (or after the password)
+  Running,  // the connection is open or being opened
+  Ending,   // the check is over; EndCheck is on its way
+};
+
+class CheckCycle : public ConnectionEvents {
  public:
-  // `tls` is the platform's TLS; without it a check that asks for TLS fails.
-  CheckCycle(Settings& settings, CycleShell& shell, Connection& connection, CycleSources& sources,
-             TlsPort* tls = nullptr)
-      : settings_(settings), shell_(shell), connection_(connection), sources_(sources),
-        tls_port_(tls) {}
+  CheckCycle(Settings& settings, CyclePorts ports)
+      : settings_(settings), shell_(ports.shell), timers_(ports.timers), tray_(ports.tray),
+        notices_(ports.notices), connection_(ports.connection), sources_(ports.sources),
+        tls_port_(ports.tls) {}
 
   // Start-up with the settings loaded: the first check at once (or the
   // password first), or the settings window when server or account is missing.
@@ -83,24 +135,40 @@ class CheckCycle {
   void EndCheck();
   void ArmCheckTimer();
   void AskPassword();
+  // The program's message asking for the password: asked only when none is set.
+  void OnAskPasswordMessage();
   // Pause or resume from the tray menu; returns the new Paused value.
   std::int32_t K6mStopClick();
-  // After the tray icon's left click brought the mail client up: the results
-  // are cleared and the next check comes a full interval later.
+  // The tray icon's left click: between checks, and when the mail client is
+  // not being driven already, it brings the client up and counts a full
+  // interval again.
+  void TrayLeftClick();
+  // The results are cleared and the next check comes a full interval later.
   void RestartInterval();
   // The settings window was shown: no check is counted while it is up.
   void SettingsShown();
+  // The settings window's OK saved the settings and hid the window: the next
+  // check a full interval later, or the password first when none is set.
+  void SettingsAccepted();
+  // Cancel or Escape hid it without saving.
+  void SettingsCancelled();
+  // The program is ending: nothing is armed again.
+  void Closing() { closing_ = true; }
+  // Shows the tray icon in a mode, with the stop picture while paused.
+  void SetTrayIcon(TrayMode mode);
 
-  // Socket events of the current connection.
-  void OnConnected();
-  void OnReceived(std::string_view bytes);
-  void OnSocketError();
+  // ConnectionEvents: the events of the current connection.
+  void OnConnected() override;
+  void OnReceived(std::string_view bytes) override;
+  void OnSocketError() override;
 
   void WriteLog(const std::string& text);
 
+  CheckPhase phase() const { return phase_; }
+  // 1 while the program waits between checks, 0 while a check is due or runs.
+  std::int32_t Waiting() const { return phase_ == CheckPhase::Waiting ? 1 : 0; }
+  std::int32_t Paused() const { return paused_ ? 1 : 0; }
   std::int32_t CheckTicks = 0;
-  std::int32_t Waiting = 1;
-  std::int32_t Paused = 0;
   std::int32_t TimeoutTicks = 0;
   std::int32_t MatchFound() const { return session_.walk().MatchFound; }
   std::int32_t NewMailCount() const { return session_.walk().NewMailCount; }
@@ -110,6 +178,9 @@ class CheckCycle {
  private:
   void ClearResults();
   void Apply(const SessionActions& actions);
+  // The connection could not be made (or TLS could not be set up on it): the
+  // check ends now and the settings window opens, where the user can mend it.
+  void EndBeforeTheDialogue();
   // The TLS layer between the socket and the dialogue (Tls 1 and 2).
   void StartTls();
   void OnTlsReceived(std::string_view bytes);
@@ -118,13 +189,21 @@ class CheckCycle {
   void RestartReplyTimer();
   // Closes the connection, with a close_notify first when TLS is up.
   void CloseConnection();
+  // The check is over: EndCheck comes through the queue.
+  void PostEndCheck();
   // What only a running check needs: the received ids, the open log.
   void ReleaseCheckData();
 
   Settings& settings_;
   CycleShell& shell_;
+  CycleTimers& timers_;
+  TrayIconView& tray_;
+  CycleNotices& notices_;
   Connection& connection_;
   CycleSources& sources_;
+  CheckPhase phase_ = CheckPhase::Waiting;
+  bool paused_ = false;
+  bool closing_ = false;
   Pop3Session session_;
   // Present from construction; dropped at a check start when no list applies.
   // Its text is held only while a check runs.

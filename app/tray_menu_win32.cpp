@@ -52,8 +52,4 @@ void TrayMenu::ShowPaused(bool paused) {
   SetMenuItemInfoW(menu_.get(), Id(Command::K6mStop), FALSE, &info);
 }
 
-bool TrayMenu::PauseChecked() const {
-  return (GetMenuState(menu_.get(), Id(Command::K6mStop), MF_BYCOMMAND) & MF_CHECKED) != 0;
-}
-
 }  // namespace zepho

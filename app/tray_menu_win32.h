@@ -35,9 +35,6 @@ class TrayMenu {
 
   // The pause item: its caption, and its check mark while paused.
   void ShowPaused(bool paused);
-  bool PauseChecked() const;
-
-  HMENU Handle() const { return menu_.get(); }
 
  private:
   winlib::UniqueMenu menu_;  // PopupMenu1

@@ -106,8 +106,9 @@ void CompanionDriver::PopUpCompanion() {
 }
 
 bool CompanionDriver::RunPopUp() {
-  const std::int32_t recv_sleep = EffectiveRecvSleep(settings_.RecvSleep);
-  const bool sort = settings_.RecvDo == 1;
+  const DriveOptions options = options_();
+  const std::int32_t recv_sleep = EffectiveRecvSleep(options.RecvSleep);
+  const bool sort = options.RecvDo == 1;
   // 1-3. Find the client, give it a moment, and give up when it is not running.
   if (CompanionFound != 1) FindCompanion();
   ws_.Sleep(static_cast<std::uint32_t>(recv_sleep) * 500);
@@ -122,7 +123,7 @@ bool CompanionDriver::RunPopUp() {
   }
   if (!WaitCompanionVisible()) return false;
   // 6. The inbox, chosen through the client's first menu.
-  if (settings_.InboxMove == 1 && sort) {
+  if (options.InboxMove == 1 && sort) {
     const WindowId w = CompanionWindow;
     // A client without that menu is not handed a null menu to prepare.
     if (const MenuId first = ws_.SubMenu(ws_.MenuBar(w), kInboxMenuPosition))
@@ -147,7 +148,7 @@ bool CompanionDriver::RunPopUp() {
   }
   // 11-12. Sort, then NOZARI.
   if (!Send(CompanionWindow, kWmCommand, kSortCommand, 0)) return false;
-  return NotifyNozari();
+  return NotifyNozari(options);
 }
 
 std::int32_t CompanionDriver::IsServerItemGrayed(WindowId w) {
@@ -172,8 +173,8 @@ CompanionDriver::Grey CompanionDriver::ServerItemGrey(WindowId w) {
   return Grey::No;
 }
 
-bool CompanionDriver::NotifyNozari() {
-  if (settings_.RetrySearchToNozari != 1) return true;
+bool CompanionDriver::NotifyNozari(const DriveOptions& options) {
+  if (options.RetrySearchToNozari != 1) return true;
   const WindowId nozari = ws_.FindByClass(kNozariClass);
   if (!nozari) return true;
   ws_.Sleep(500);

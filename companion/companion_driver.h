@@ -7,7 +7,6 @@
 #include <string>
 
 #include "companion/window_system.h"
-#include "settings/settings_file.h"
 
 namespace zepho {
 
@@ -63,6 +62,14 @@ struct DriveBounds {
   std::uint32_t poll_ms = 100;
 };
 
+// The settings a drive sequence follows, read afresh for each sequence.
+struct DriveOptions {
+  std::int32_t RecvDo = 0;               // 1: sort after receiving
+  std::int32_t InboxMove = 0;            // 1 (with RecvDo): to the inbox first
+  std::int32_t RetrySearchToNozari = 0;  // 1: hand over to NOZARI after sorting
+  std::int32_t RecvSleep = 0;            // the pauses around the receive command
+};
+
 // RecvSleep counts half seconds before and seconds after the receive command;
 // the sleeps block the program, so the value is taken within these bounds.
 inline constexpr std::int32_t kMaxRecvSleep = 10;
@@ -70,10 +77,12 @@ std::int32_t EffectiveRecvSleep(std::int32_t recv_sleep);
 
 class CompanionDriver {
  public:
+  // `options` gives the settings of a sequence as they are when it starts;
   // `tray_normal` sets ZEPHO's tray icon to its normal picture.
-  CompanionDriver(WindowSystem& ws, const Settings& settings, std::function<void()> tray_normal,
-                  DriveBounds bounds = {})
-      : ws_(ws), settings_(settings), tray_normal_(std::move(tray_normal)), bounds_(bounds) {}
+  CompanionDriver(WindowSystem& ws, std::function<DriveOptions()> options,
+                  std::function<void()> tray_normal, DriveBounds bounds = {})
+      : ws_(ws), options_(std::move(options)), tray_normal_(std::move(tray_normal)),
+        bounds_(bounds) {}
 
   // The client's main window as found by the last search.
   std::int32_t CompanionFound = 0;
@@ -107,7 +116,7 @@ class CompanionDriver {
   bool SendReceiveCommand();
   bool RestoreCompanionFromTray();
   bool RaiseCompanion();
-  bool NotifyNozari();
+  bool NotifyNozari(const DriveOptions& options);
   bool WaitCompanionVisible();
   bool WaitUntil(const std::function<bool()>& reached, const std::function<bool()>& gone,
                  std::uint32_t bound_ms);
@@ -117,7 +126,7 @@ class CompanionDriver {
   bool RunIconize();
 
   WindowSystem& ws_;
-  const Settings& settings_;
+  std::function<DriveOptions()> options_;
   std::function<void()> tray_normal_;
   DriveBounds bounds_;
   bool busy_ = false;

@@ -4,17 +4,6 @@
 
 namespace zepho {
 
-CheckList LoadCheckList(Profile& ini) {
-  CheckList list{};
-  for (CheckAddress& entry : ReadCheckAddresses(ini, kMaxCheckAddresses)) {
-    if (entry.number < 1 || entry.number > kMaxCheckAddresses) continue;
-    CheckEntry& slot = list[static_cast<std::size_t>(entry.number - 1)];
-    slot.header = std::move(entry.header);
-    slot.address = std::move(entry.address);
-  }
-  return list;
-}
-
 std::string ParseUid(std::string_view reply) {
   const std::size_t first = reply.find(' ');
   if (first == std::string_view::npos) return {};

@@ -2,25 +2,15 @@
 // the user asked to be told about (the check-address list).
 #pragma once
 
-#include <array>
 #include <cstdint>
 #include <string>
 #include <string_view>
 
-#include "settings/settings_file.h"
+#include "settings/check_list.h"
 
 namespace zepho {
 
 inline constexpr char kDummyUid[] = "dmy data strings";
-
-struct CheckEntry {
-  std::string header;
-  std::string address;
-};
-using CheckList = std::array<CheckEntry, kMaxCheckAddresses>;
-
-// Entry i of the file goes to slot i-1; entries past the 20th have no slot.
-CheckList LoadCheckList(Profile& ini);
 
 // The id of a positive UIDL reply: after its second space, up to the first CR.
 // A reply with fewer than two spaces gives the empty id.

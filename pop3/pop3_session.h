@@ -79,8 +79,6 @@ class Pop3Session {
   const std::string& buffer() const { return buffer_; }
   WalkState& walk() { return walk_; }
   const WalkState& walk() const { return walk_; }
-  const std::string& current_uid() const { return current_uid_; }
-  const std::string& apop_digest() const { return apop_digest_; }
 
  private:
   // The reply handlers, one per state; each returns after queueing its actions.

@@ -2,8 +2,6 @@
 
 #include <windows.h>
 
-#include "app/program_messages.h"
-
 namespace zepho {
 
 int StartupSockets() {
@@ -25,7 +23,7 @@ Connection::OpenResult SocketTransport::Open(const std::string& host, std::int32
   Close();
   socket_ = socket(AF_INET, SOCK_STREAM, 0);
   if (socket_ == INVALID_SOCKET) return OpenResult::SocketFailed;
-  if (WSAAsyncSelect(socket_, notify_, static_cast<UINT>(ProgramMessage::Socket),
+  if (WSAAsyncSelect(socket_, notify_, message_,
                      FD_READ | FD_CONNECT | FD_CLOSE) == SOCKET_ERROR) {
     Forget(true);
     return OpenResult::SocketFailed;
@@ -64,6 +62,30 @@ void SocketTransport::Send(const std::string& bytes) {
   if (socket_ == INVALID_SOCKET) return;
   // A failed or short send is left to the reply time-out.
   send(socket_, bytes.data(), static_cast<int>(bytes.size()), 0);
+}
+
+bool SocketTransport::OnSocketEvent(WPARAM wparam, LPARAM lparam, ConnectionEvents& events) {
+  const SOCKET current = socket_;
+  if (current == INVALID_SOCKET || static_cast<SOCKET>(wparam) != current) return false;
+  if (WSAGETSELECTERROR(lparam) != 0) {
+    events.OnSocketError();
+    return true;
+  }
+  switch (WSAGETSELECTEVENT(lparam)) {
+    case FD_CONNECT:
+      events.OnConnected();
+      return true;
+    case FD_READ: {
+      std::string bytes;
+      if (!ReceiveChunk(current, bytes))
+        events.OnSocketError();
+      else
+        events.OnReceived(bytes);
+      return true;
+    }
+  }
+  // FD_CLOSE: a silent server is left to the reply time-out.
+  return false;
 }
 
 bool ReceiveChunk(SOCKET s, std::string& bytes) {

@@ -1,12 +1,13 @@
 // The TCP connection of one check, non-blocking: Windows Sockets reports the
-// connection, arriving data and errors as MSG_SOCKET messages to a window.
+// connection, arriving data and errors as a window message of the caller's
+// choosing, which the window hands to OnSocketEvent.
 #pragma once
 
 #include <winsock2.h>
 
 #include <string>
 
-#include "app/check_cycle.h"
+#include "pop3/connection.h"
 
 namespace zepho {
 
@@ -15,13 +16,21 @@ void CleanupSockets();
 
 class SocketTransport : public Connection {
  public:
-  explicit SocketTransport(HWND notify) : notify_(notify) {}
+  // The socket's events come to `notify` as `message`.
+  SocketTransport(HWND notify, UINT message) : notify_(notify), message_(message) {}
   ~SocketTransport() override { Close(); }
+  SocketTransport(const SocketTransport&) = delete;
+  SocketTransport& operator=(const SocketTransport&) = delete;
 
   OpenResult Open(const std::string& host, std::int32_t port) override;
   void Close() override;
   void Drop() override;
   void Send(const std::string& bytes) override;
+
+  // One event message: an error, the connection made, or bytes to read, passed
+  // on to `events`. False when it is not about the current socket (or is an
+  // event the check does not act on): the window passes the message on.
+  bool OnSocketEvent(WPARAM wparam, LPARAM lparam, ConnectionEvents& events);
 
   // The socket of the running check, or INVALID_SOCKET.
   SOCKET SocketHandle() const { return socket_; }
@@ -30,6 +39,7 @@ class SocketTransport : public Connection {
   void Forget(bool close_it);
 
   HWND notify_;
+  UINT message_;
   SOCKET socket_ = INVALID_SOCKET;
 };
 

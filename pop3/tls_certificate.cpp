@@ -1,5 +1,7 @@
 #include "pop3/tls_certificate.h"
 
+#include "common/one_line.h"
+
 namespace zepho {
 
 namespace {
@@ -72,12 +74,7 @@ TlsFailure::Reason ReasonOf(CertVerdict verdict) {
 
 std::string TlsFailureLogLine(const TlsFailure& failure) {
   std::string line = std::string("TLS FAILED: ") + ReasonText(failure.reason);
-  if (!failure.detail.empty()) {
-    std::string detail = failure.detail;
-    for (char& c : detail)
-      if (static_cast<unsigned char>(c) < 0x20) c = ' ';  // one line, whatever the source
-    line += " (" + detail + ")";
-  }
+  if (!failure.detail.empty()) line += " (" + OneLine(failure.detail) + ")";
   if (!failure.fingerprint.empty()) line += " SHA-256 " + failure.fingerprint;
   return line + "\r\n";
 }

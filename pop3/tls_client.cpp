@@ -1,5 +1,7 @@
 #include "pop3/tls_client.h"
 
+#include "common/one_line.h"
+
 #include <utility>
 
 namespace zepho {
@@ -181,9 +183,7 @@ std::string TlsEstablishedLogLine(const TlsClient& client) {
   std::string line = "TLS: " + i.protocol + ", " + i.cipher + ", " + i.subject +
                      (client.pinned() ? ", certificate accepted by its fingerprint"
                                       : ", certificate verified");
-  for (char& c : line)
-    if (static_cast<unsigned char>(c) < 0x20) c = ' ';
-  return line + "\r\n";
+  return OneLine(std::move(line)) + "\r\n";
 }
 
 }  // namespace zepho

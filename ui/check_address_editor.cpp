@@ -1,79 +1,70 @@
 #include "ui/check_address_editor.h"
 
-#include "app/texts_win32.h"
 #include "resources/resource.h"
+#include "ui/texts.h"
+#include "winlib/dialog.h"
 #include "winlib/text.h"
 
 namespace zepho::ui {
 
 namespace {
 
-struct EditorState {
-  CheckAddressFields* fields;
-  HICON icon;
-};
+class CheckAddressEditor : public winlib::Dialog {
+ public:
+  CheckAddressEditor(CheckAddressFields& fields, HICON icon) : fields_(fields), icon_(icon) {}
 
-std::string ItemText932(HWND dlg, int id) {
-  const HWND item = GetDlgItem(dlg, id);
-  std::wstring text(static_cast<size_t>(GetWindowTextLengthW(item)) + 1, L'\0');
-  text.resize(static_cast<size_t>(GetWindowTextW(item, text.data(), static_cast<int>(text.size()))));
-  return winlib::Narrow932(text);
-}
-
-void Refuse(HWND dlg, FormMessage message, int focus) {
-  MessageBoxW(dlg, texts::FormMessageText(message), texts::kCaption, MB_OK);
-  SendMessageW(dlg, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(GetDlgItem(dlg, focus)), TRUE);
-}
-
-INT_PTR CALLBACK EditorProc(HWND dlg, UINT msg, WPARAM wparam, LPARAM lparam) {
-  auto* state = reinterpret_cast<EditorState*>(GetWindowLongPtrW(dlg, DWLP_USER));
-  switch (msg) {
-    case WM_INITDIALOG: {
-      SetWindowLongPtrW(dlg, DWLP_USER, lparam);
-      state = reinterpret_cast<EditorState*>(lparam);
-      SendMessageW(dlg, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(state->icon));
-      const HWND combo = GetDlgItem(dlg, IDC_CA_COMBOBOX1);
-      for (const wchar_t* choice : texts::kHeaderChoices)
-        SendMessageW(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(choice));
-      // Filled once per modal run, not at every activation: a message box
-      // closing must not wipe what the user typed.
-      SetWindowTextW(combo, winlib::Wide932(state->fields->EditHeader).c_str());
-      SetDlgItemTextW(dlg, IDC_CA_EDIT1, winlib::Wide932(state->fields->EditAddress).c_str());
-      *state->fields = {};
-      SetFocus(combo);
-      return FALSE;  // the focus was set here
-    }
-    case WM_COMMAND:
-      switch (LOWORD(wparam)) {
-        case IDOK: {
-          const std::string header = ItemText932(dlg, IDC_CA_COMBOBOX1);
-          const std::string address = ItemText932(dlg, IDC_CA_EDIT1);
-          switch (CheckEditorFields(header, address)) {
-            case EditorCheck::NoHeader: Refuse(dlg, FormMessage::NoHeader, IDC_CA_COMBOBOX1); break;
-            case EditorCheck::NoAddress: Refuse(dlg, FormMessage::NoAddress, IDC_CA_EDIT1); break;
-            case EditorCheck::Ok:
-              *state->fields = {header, address};  // as typed: no trimming
-              EndDialog(dlg, IDOK);
-              break;
-          }
-          return TRUE;
-        }
-        case IDCANCEL:  // Cancel, Escape, the close box: the fields stay empty
-          EndDialog(dlg, IDCANCEL);
-          return TRUE;
-      }
-      break;
+ private:
+  bool OnInit() override {
+    SetSmallIcon(icon_);
+    const HWND combo = Item(IDC_CA_COMBOBOX1);
+    for (const wchar_t* choice : texts::kHeaderChoices)
+      SendMessageW(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(choice));
+    // Filled once per modal run, not at every activation: a message box
+    // closing must not wipe what the user typed.
+    SetWindowTextW(combo, winlib::Wide932(fields_.EditHeader).c_str());
+    SetDlgItemTextW(Handle(), IDC_CA_EDIT1, winlib::Wide932(fields_.EditAddress).c_str());
+    fields_ = {};
+    SetFocus(combo);
+    return false;  // the focus was set here
   }
-  return FALSE;
-}
+
+  bool OnCommand(int id, int /*code*/) override {
+    switch (id) {
+      case IDOK: {
+        const std::string header = winlib::Narrow932(ItemText(IDC_CA_COMBOBOX1));
+        const std::string address = winlib::Narrow932(ItemText(IDC_CA_EDIT1));
+        switch (CheckEditorFields(header, address)) {
+          case EditorCheck::NoHeader: Refuse(FormMessage::NoHeader, IDC_CA_COMBOBOX1); break;
+          case EditorCheck::NoAddress: Refuse(FormMessage::NoAddress, IDC_CA_EDIT1); break;
+          case EditorCheck::Ok:
+            fields_ = {header, address};  // as typed: no trimming
+            End(IDOK);
+            break;
+        }
+        return true;
+      }
+      case IDCANCEL:  // Cancel, Escape, the close box: the fields stay empty
+        End(IDCANCEL);
+        return true;
+    }
+    return false;
+  }
+
+  void Refuse(FormMessage message, int focus) {
+    MessageBoxW(Handle(), texts::FormMessageText(message), texts::kCaption, MB_OK);
+    FocusItem(focus);
+  }
+
+  CheckAddressFields& fields_;
+  HICON icon_;
+};
 
 }  // namespace
 
 void ShowCheckAddressEditor(HINSTANCE instance, HWND owner, HICON small_icon,
                             CheckAddressFields& fields) {
-  EditorState state{&fields, small_icon};
-  DialogBoxParamW(instance, MAKEINTRESOURCEW(IDD_CHECKADDRESS), owner, EditorProc,
-                  reinterpret_cast<LPARAM>(&state));
+  CheckAddressEditor editor(fields, small_icon);
+  editor.RunModal(instance, IDD_CHECKADDRESS, owner);
 }
 
 }  // namespace zepho::ui

@@ -4,7 +4,7 @@
 
 #include <windows.h>
 
-#include "settings/settings_form.h"
+#include "ui/settings_form.h"
 
 namespace zepho::ui {
 

@@ -1,20 +1,15 @@
-// The password prompt: Enter with a password stores it, saves the settings and
-// starts a check; Escape gives up with no password.
+// The password prompt (TForm3), shown modally: Enter with a password returns
+// it; Escape gives up.
 #pragma once
 
 #include <windows.h>
 
-#include <functional>
+#include <optional>
 #include <string>
 
 namespace zepho::ui {
 
-struct PasswordPromptActions {
-  std::function<void(const std::string& password932)> accept;  // store, save, start a check
-  std::function<void()> give_up;                               // leave the password empty
-};
-
-void ShowPasswordPrompt(HINSTANCE instance, HWND owner, HICON small_icon,
-                        const PasswordPromptActions& actions);
+// The password typed, in code page 932, or nullopt when the user gave up.
+std::optional<std::string> ShowPasswordPrompt(HINSTANCE instance, HWND owner, HICON small_icon);
 
 }  // namespace zepho::ui

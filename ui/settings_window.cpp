@@ -2,9 +2,10 @@
 
 #include <commctrl.h>
 
-#include "app/texts_win32.h"
+#include "ui/texts.h"
 #include "resources/resource.h"
 #include "ui/check_address_editor.h"
+#include "ui/message_boxes.h"
 #include "winlib/text.h"
 
 namespace zepho::ui {
@@ -45,12 +46,6 @@ constexpr int kFirstPageControl = IDC_GROUPBOX2;
 constexpr int kLastPageControl = IDC_ACCOUNTRELOAD;
 int PageOf(int id) { return id < IDC_GROUPBOX1 ? 0 : id < IDC_GROUPBOX4 ? 1 : 2; }
 
-std::wstring WindowText(HWND h) {
-  std::wstring text(static_cast<size_t>(GetWindowTextLengthW(h)) + 1, L'\0');
-  text.resize(static_cast<size_t>(GetWindowTextW(h, text.data(), static_cast<int>(text.size()))));
-  return text;
-}
-
 HFONT MakeFont(int pixels) {
   return CreateFontW(-pixels, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, SHIFTJIS_CHARSET,
                      OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH,
@@ -59,9 +54,13 @@ HFONT MakeFont(int pixels) {
 
 }  // namespace
 
-void SettingsWindow::Attach(HWND dialog, SettingsForm& form) {
-  dialog_ = dialog;
+bool SettingsWindow::Create(HWND owner, SettingsForm& form, SettingsWindowEvents& events) {
   form_ = &form;
+  events_ = &events;
+  return Dialog::Create(instance_, IDD_MAIN, owner);
+}
+
+bool SettingsWindow::OnInit() {
   const HWND tabs = Item(IDC_PAGECONTROL);
   const wchar_t* names[] = {texts::kTabConnection, texts::kTabCheckAddress, texts::kTabOther};
   for (int i = 0; i < 3; ++i) {
@@ -81,6 +80,20 @@ void SettingsWindow::Attach(HWND dialog, SettingsForm& form) {
   SetupList();
   SetupTooltip();
   SetupFonts();
+  SetFocus(Item(IDC_OKBUTTON));
+  return false;  // the focus was set here
+}
+
+void SettingsWindow::OnError(const std::exception& e) {
+  // As every error of the program, in a box owned by the application window.
+  ShowErrorBox(GetWindow(Handle(), GW_OWNER), e);
+}
+
+bool SettingsWindow::OnMessage(UINT msg, WPARAM, LPARAM, INT_PTR& result) {
+  if (msg != WM_CLOSE) return false;
+  events_->CloseBoxClick();
+  result = TRUE;
+  return true;
 }
 
 void SettingsWindow::ShowPage(int page) {
@@ -105,18 +118,15 @@ void SettingsWindow::SetupList() {
 
 void SettingsWindow::SetupTooltip() {
   tooltip_ = CreateWindowExW(0, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP, CW_USEDEFAULT,
-                             CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, dialog_, nullptr,
+                             CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, Handle(), nullptr,
                              instance_, nullptr);
-  for (const texts::Hint& hint : texts::kHints) {
-    if (!hint.shown) continue;
-    TOOLINFOW tool{};
-    tool.cbSize = sizeof tool;
-    tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
-    tool.hwnd = dialog_;
-    tool.uId = reinterpret_cast<UINT_PTR>(Item(hint.control));
-    tool.lpszText = const_cast<wchar_t*>(hint.text);
-    SendMessageW(tooltip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
-  }
+  TOOLINFOW tool{};
+  tool.cbSize = sizeof tool;
+  tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+  tool.hwnd = Handle();
+  tool.uId = reinterpret_cast<UINT_PTR>(Item(IDC_LABEL4));
+  tool.lpszText = const_cast<wchar_t*>(texts::kIntervalHint);
+  SendMessageW(tooltip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
 }
 
 void SettingsWindow::SetupFonts() {
@@ -127,9 +137,14 @@ void SettingsWindow::SetupFonts() {
     SendMessageW(Item(id), WM_SETFONT, reinterpret_cast<WPARAM>(font15_.get()), FALSE);
 }
 
-bool SettingsWindow::OnCommand(WPARAM wparam, LPARAM /*lparam*/) {
-  const int id = LOWORD(wparam);
-  const int code = HIWORD(wparam);
+bool SettingsWindow::OnCommand(int id, int code) {
+  switch (id) {
+    case IDC_OKBUTTON: events_->OKButtonClick(); return true;
+    case IDC_CANBUTTON: events_->CANButtonClick(); return true;
+    case IDC_VERBTN: events_->VerBtnClick(); return true;
+    case IDC_ZEPHOENDBTN: events_->ZephoEndBtnClick(); return true;
+    case IDCANCEL: events_->OnEscape(); return true;
+  }
   if (id == IDC_COMBOACCOUNT) {
     if (code == CBN_SELCHANGE) form_->ComboAccountChange();
     return true;
@@ -150,22 +165,21 @@ bool SettingsWindow::OnCommand(WPARAM wparam, LPARAM /*lparam*/) {
   return false;
 }
 
-bool SettingsWindow::OnNotify(LPARAM lparam) {
-  const auto* hdr = reinterpret_cast<const NMHDR*>(lparam);
-  switch (hdr->idFrom) {
+bool SettingsWindow::OnNotify(const NMHDR& hdr, LPARAM lparam) {
+  switch (hdr.idFrom) {
     case IDC_PAGECONTROL:
-      if (hdr->code != TCN_SELCHANGE) return false;
-      ShowPage(static_cast<int>(SendMessageW(hdr->hwndFrom, TCM_GETCURSEL, 0, 0)));
+      if (hdr.code != TCN_SELCHANGE) return false;
+      ShowPage(static_cast<int>(SendMessageW(hdr.hwndFrom, TCM_GETCURSEL, 0, 0)));
       return true;
     case IDC_UPDOWN1:
-      if (hdr->code != UDN_DELTAPOS) return false;
+      if (hdr.code != UDN_DELTAPOS) return false;
       form_->UpDown1Click(reinterpret_cast<const NMUPDOWN*>(lparam)->iDelta > 0);
       // The arrows' own position is not used: it stays where Fill put it, and
       // every click reaches the handler, also at the ends of the range.
-      SetWindowLongPtrW(dialog_, DWLP_MSGRESULT, TRUE);
+      SetWindowLongPtrW(Handle(), DWLP_MSGRESULT, TRUE);
       return true;
     case IDC_LISTVIEW1:
-      if (hdr->code != NM_DBLCLK) return false;
+      if (hdr.code != NM_DBLCLK) return false;
       form_->ListView1DblClick();
       return true;
   }
@@ -193,12 +207,8 @@ LRESULT CALLBACK SettingsWindow::ListProc(HWND hwnd, UINT msg, WPARAM wparam, LP
   return DefSubclassProc(hwnd, msg, wparam, lparam);
 }
 
-void SettingsWindow::FocusControl(int id) {
-  SendMessageW(dialog_, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(Item(id)), TRUE);
-}
-
 std::string SettingsWindow::Text(FormEdit edit) {
-  return winlib::Narrow932(WindowText(Item(IdOf(edit))));
+  return winlib::Narrow932(ItemText(IdOf(edit)));
 }
 
 void SettingsWindow::SetText(FormEdit edit, const std::string& text) {
@@ -322,18 +332,18 @@ int SettingsWindow::SelectedListItem() {
 }
 
 void SettingsWindow::InfoBox(FormMessage message) {
-  MessageBoxW(dialog_, texts::FormMessageText(message), texts::kCaption, MB_OK);
+  MessageBoxW(Handle(), texts::FormMessageText(message), texts::kCaption, MB_OK);
 }
 
 void SettingsWindow::NotAnInteger(const std::string& text) {
   const std::wstring message = L"'" + winlib::Wide932(text) + texts::kNotAnInteger;
-  MessageBoxW(dialog_, message.c_str(), texts::kCaption, MB_OK | MB_ICONERROR);
+  MessageBoxW(Handle(), message.c_str(), texts::kCaption, MB_OK | MB_ICONERROR);
 }
 
 void SettingsWindow::ShowCheckAddressEditor(CheckAddressFields& fields) {
   // The editor shows the settings window's own small icon (the application's).
-  const auto icon = reinterpret_cast<HICON>(SendMessageW(dialog_, WM_GETICON, ICON_SMALL, 0));
-  ui::ShowCheckAddressEditor(instance_, dialog_, icon, fields);
+  const auto icon = reinterpret_cast<HICON>(SendMessageW(Handle(), WM_GETICON, ICON_SMALL, 0));
+  ui::ShowCheckAddressEditor(instance_, Handle(), icon, fields);
 }
 
 }  // namespace zepho::ui

@@ -1,31 +1,42 @@
-// The settings window's controls: the three tabs, the tooltip, the list view,
-// the account box, and the control events routed to the form's rules. The
-// window itself (created by the main form) is the dialog IDD_MAIN.
+// The settings window (the dialog IDD_MAIN): the three tabs, the tooltip, the
+// list view, the account box, the control events routed to the form's rules,
+// and its own buttons and close box routed to the main form.
 #pragma once
 
 #include <windows.h>
 
+#include <exception>
 #include <string>
 #include <vector>
 
-#include "settings/settings_form.h"
+#include "ui/settings_form.h"
+#include "winlib/dialog.h"
 #include "winlib/handles.h"
 
 namespace zepho::ui {
 
-class SettingsWindow : public SettingsControls {
+// What the window's own buttons and its close box ask of the program.
+class SettingsWindowEvents {
+ public:
+  virtual ~SettingsWindowEvents() = default;
+  virtual void OKButtonClick() = 0;
+  virtual void CANButtonClick() = 0;
+  virtual void VerBtnClick() = 0;
+  virtual void ZephoEndBtnClick() = 0;
+  // Escape that reached the window itself: typed into one of its controls,
+  // buttons included, it stays with that control (winlib::Application).
+  virtual void OnEscape() = 0;
+  virtual void CloseBoxClick() = 0;  // the close box ends the program
+};
+
+class SettingsWindow : public winlib::Dialog, public SettingsControls {
  public:
   explicit SettingsWindow(HINSTANCE instance) : instance_(instance) {}
-  SettingsWindow(const SettingsWindow&) = delete;
-  SettingsWindow& operator=(const SettingsWindow&) = delete;
 
-  // Sets the controls up; called once from the dialog's WM_INITDIALOG.
-  void Attach(HWND dialog, SettingsForm& form);
-  // The events of the controls on the tabs; true when handled.
-  bool OnCommand(WPARAM wparam, LPARAM lparam);
-  bool OnNotify(LPARAM lparam);
+  // Creates the window, hidden, with its controls set up.
+  bool Create(HWND owner, SettingsForm& form, SettingsWindowEvents& events);
   // Puts the keyboard focus on a control of the window.
-  void FocusControl(int id);
+  void FocusControl(int id) { FocusItem(id); }
 
   // SettingsControls
   std::string Text(FormEdit edit) override;
@@ -56,18 +67,24 @@ class SettingsWindow : public SettingsControls {
   void ShowCheckAddressEditor(CheckAddressFields& fields) override;
 
  private:
+  bool OnInit() override;
+  bool OnCommand(int id, int code) override;
+  bool OnNotify(const NMHDR& header, LPARAM lparam) override;
+  bool OnMessage(UINT msg, WPARAM wparam, LPARAM lparam, INT_PTR& result) override;
+  // A failed settings write is told in its own words; anything else as the program's error.
+  void OnError(const std::exception& e) override;
+
   static LRESULT CALLBACK ListProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam,
                                    UINT_PTR id, DWORD_PTR self);
-  HWND Item(int id) const { return GetDlgItem(dialog_, id); }
   void ShowPage(int page);
   void SetupList();
   void SetupTooltip();
   void SetupFonts();
 
   HINSTANCE instance_;
-  HWND dialog_ = nullptr;
   HWND tooltip_ = nullptr;
   SettingsForm* form_ = nullptr;
+  SettingsWindowEvents* events_ = nullptr;
   winlib::UniqueFont font13_;
   winlib::UniqueFont font15_;
 };

@@ -1,31 +1,34 @@
 #include "ui/version_window.h"
 
 #include "resources/resource.h"
+#include "winlib/dialog.h"
 
 namespace zepho::ui {
 
 namespace {
 
-INT_PTR CALLBACK VersionProc(HWND dlg, UINT msg, WPARAM wparam, LPARAM lparam) {
-  switch (msg) {
-    case WM_INITDIALOG:
-      SendMessageW(dlg, WM_SETICON, ICON_SMALL, lparam);
-      return TRUE;
-    case WM_COMMAND:
-      if (LOWORD(wparam) == IDOK || LOWORD(wparam) == IDCANCEL) {  // OK, Escape
-        EndDialog(dlg, LOWORD(wparam));
-        return TRUE;
-      }
-      break;
+class VersionWindow : public winlib::Dialog {
+ public:
+  explicit VersionWindow(HICON icon) : icon_(icon) {}
+
+ private:
+  bool OnInit() override {
+    SetSmallIcon(icon_);
+    return true;
   }
-  return FALSE;
-}
+  bool OnCommand(int id, int /*code*/) override {
+    if (id != IDOK && id != IDCANCEL) return false;  // OK, Escape
+    End(id);
+    return true;
+  }
+
+  HICON icon_;
+};
 
 }  // namespace
 
 void ShowVersionWindow(HINSTANCE instance, HWND owner, HICON small_icon) {
-  DialogBoxParamW(instance, MAKEINTRESOURCEW(IDD_VERSION), owner, VersionProc,
-                  reinterpret_cast<LPARAM>(small_icon));
+  VersionWindow(small_icon).RunModal(instance, IDD_VERSION, owner);
 }
 
 }  // namespace zepho::ui

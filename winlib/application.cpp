@@ -1,13 +1,25 @@
 #include "winlib/application.h"
 
+#include "winlib/dialog.h"
+
 namespace winlib {
 
 namespace {
 constexpr wchar_t kClassName[] = L"ZEPHOApplication";
+// The caption of error boxes, made at start-up: showing an error must not need
+// memory (it may be reporting a failed allocation).
+char g_error_caption[64] = "";
+}  // namespace
+
+void ShowErrorBox(HWND owner, const std::exception& e) {
+  MessageBoxA(owner, e.what(), g_error_caption, MB_OK | MB_ICONERROR);
 }
 
 bool Application::Initialize(HINSTANCE instance, const wchar_t* title) {
   instance_ = instance;
+  if (!WideCharToMultiByte(CP_ACP, 0, title, -1, g_error_caption, sizeof g_error_caption,
+                           nullptr, nullptr))
+    g_error_caption[0] = '\0';
   WNDCLASSEXW wc{};
   wc.cbSize = sizeof wc;
   wc.lpfnWndProc = DefWindowProcW;
@@ -26,6 +38,7 @@ bool Application::Initialize(HINSTANCE instance, const wchar_t* title) {
 bool Application::Dispatch(MSG& msg) {
   if (msg.message == WM_QUIT) {
     terminated_ = true;
+    exit_code_ = static_cast<int>(msg.wParam);
     return false;
   }
   // The main form does not preview its controls' keys: Escape typed into one
@@ -49,18 +62,19 @@ int Application::Run() {
     if (r == -1) break;
     if (r == 0) {
       terminated_ = true;
+      exit_code_ = static_cast<int>(msg.wParam);
       break;
     }
     Dispatch(msg);
   }
-  return 0;
+  return exit_code_;
 }
 
 void Application::ProcessMessages() {
   MSG msg;
   while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
     if (!Dispatch(msg)) {
-      PostQuitMessage(0);  // leave it for the main loop
+      PostQuitMessage(exit_code_);  // leave it for the main loop
       break;
     }
   }

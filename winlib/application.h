@@ -14,15 +14,14 @@ class Application {
 
   // Whether starting the message loop shows the main form.
   bool ShowMainForm = false;
+  // The main form takes the dialog keys (Tab, Enter, Escape) of the loop.
   void SetMainForm(HWND form) { main_form_ = form; }
-  HWND MainForm() const { return main_form_; }
 
-  // Runs until Terminate; returns the exit code of the quit message.
+  // Runs until Terminate or a quit message; returns the quit message's code.
   int Run();
   // Dispatches every message already waiting, then returns.
   void ProcessMessages();
   void Terminate();
-  bool Terminated() const { return terminated_; }
 
  private:
   bool Dispatch(MSG& msg);
@@ -31,6 +30,7 @@ class Application {
   HWND window_ = nullptr;
   HWND main_form_ = nullptr;
   bool terminated_ = false;
+  int exit_code_ = 0;
 };
 
 }  // namespace winlib

@@ -4,23 +4,73 @@
 
 #include "unit/fakes/toy_tls_port.h"
 
+#include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
 namespace zepho {
 namespace {
 
+const char* NameOf(TrayMode m) {
+  switch (m) {
+    case TrayMode::Remove: return "Remove";
+    case TrayMode::Add: return "Add";
+    case TrayMode::Normal: return "Normal";
+    case TrayMode::Matched: return "Matched";
+    case TrayMode::Other: return "Other";
+  }
+  return "?";
+}
+
+const char* NameOf(Notice n) {
+  switch (n) {
+    case Notice::SocketInitFailed: return "SocketInitFailed";
+    case Notice::SocketCreateFailed: return "SocketCreateFailed";
+    case Notice::AddressFailed: return "AddressFailed";
+    case Notice::ConnectFailed: return "ConnectFailed";
+    case Notice::WrongPassword: return "WrongPassword";
+    case Notice::ConfirmStartCompanion: return "ConfirmStartCompanion";
+  }
+  return "?";
+}
+
+const char* NameOf(TlsFailure::Reason r) {
+  using R = TlsFailure::Reason;
+  switch (r) {
+    case R::StlsRefused: return "StlsRefused";
+    case R::StlsInjected: return "StlsInjected";
+    case R::Unavailable: return "Unavailable";
+    case R::HandshakeFailed: return "HandshakeFailed";
+    case R::Protocol: return "Protocol";
+    case R::CertUntrusted: return "CertUntrusted";
+    case R::CertExpired: return "CertExpired";
+    case R::CertNameMismatch: return "CertNameMismatch";
+    case R::CertWrongUsage: return "CertWrongUsage";
+    case R::CertRevoked: return "CertRevoked";
+    case R::CertUnchecked: return "CertUnchecked";
+  }
+  return "?";
+}
+
 // Records what the cycle asks of the window system, as short event strings.
-struct FakeShell : CycleShell {
+struct FakeShell : CycleShell, CycleTimers, TrayIconView, CycleNotices {
   std::vector<std::string> events;
   bool check_timer = false, timeout_timer = false;
   bool confirm_answer = true;
   // What the password prompt does when shown: the password typed, or "" for Escape.
   std::string prompt_types;
-  Settings* settings = nullptr;
+  bool companion_busy = false;
+  // Run while the shell handles waiting messages (a queued tick, say).
+  std::function<void()> on_pump;
 
   void Post(ProgramMessage m, std::int32_t lparam) override {
-    events.push_back("post " + Name(m) + (lparam ? " " + std::to_string(lparam) : ""));
+    std::string what = "post " + Name(m);
+    if (lparam == TRAY_SHOW_SETTINGS)
+      what += " TRAY_SHOW_SETTINGS";
+    else if (lparam != 0)
+      what += " " + std::to_string(lparam);
+    events.push_back(what);
   }
   void SetCheckTimer(bool on) override { check_timer = on; }
   void SetTimeoutTimer(bool on) override {
@@ -29,29 +79,36 @@ struct FakeShell : CycleShell {
   }
   std::vector<bool> timeout_calls;  // every call, in order
   bool timeout_timer_at_box = false;
-  void SetTrayIcon(TrayMode m) override { events.push_back("tray " + std::to_string(int(m))); }
+  void SetTrayIcon(TrayMode m, bool paused) override {
+    events.push_back(std::string("tray ") + NameOf(m) + (paused ? " paused" : ""));
+  }
   void InfoBox(Notice n) override {
-    events.push_back("info " + std::to_string(int(n)));
+    events.push_back(std::string("info ") + NameOf(n));
     timeout_timer_at_box = timeout_timer;
   }
   bool ConfirmBox(Notice n) override {
-    events.push_back("confirm " + std::to_string(int(n)));
+    events.push_back(std::string("confirm ") + NameOf(n));
     return confirm_answer;
   }
-  void PumpMessages() override { events.push_back("pump"); }
+  void WriteErrorBox(const SettingsWriteError&) override { events.push_back("write error"); }
+  void PumpMessages() override {
+    events.push_back("pump");
+    if (on_pump) on_pump();
+  }
   void ShowSettings() override { events.push_back("settings"); }
   void FindCompanion() override { ++find_companion; }
-  void PopUpCompanion() override { events.push_back("popup"); }
-  void ShowPasswordPrompt() override {
+  void PopUpCompanion(bool search_again) override {
+    events.push_back(search_again ? "popup afresh" : "popup");
+  }
+  bool CompanionBusy() override { return companion_busy; }
+  std::optional<std::string> ShowPasswordPrompt() override {
     events.push_back("prompt");
-    if (!prompt_types.empty()) {
-      settings->Passwd = prompt_types;
-      Post(ProgramMessage::StartCheck, 0);
-    }
+    if (prompt_types.empty()) return std::nullopt;
+    return prompt_types;
   }
   void ClearPasswordBox() override { events.push_back("clear passedit"); }
   void TlsFailureBox(const std::string& server, const TlsFailure& f) override {
-    events.push_back("tls box " + server + " " + std::to_string(int(f.reason)));
+    events.push_back("tls box " + server + " " + NameOf(f.reason));
     tls_failures.push_back(f);
   }
   int find_companion = 0;
@@ -98,7 +155,13 @@ struct FakeSources : CycleSources {
   }
   void AppendLog(const std::string& text) override { log += text; }
   void CloseLog() override { ++log_closes; }
+  void SaveSettings() override {
+    ++saves;
+    if (save_fails) throw SettingsWriteError(L"C:\\ZEPHO\\ZEPHO.ini");
+  }
   int log_closes = 0;
+  int saves = 0;
+  bool save_fails = false;
 };
 
 struct CycleTest : ::testing::Test {
@@ -106,9 +169,11 @@ struct CycleTest : ::testing::Test {
   FakeShell shell;
   FakeConnection connection;
   FakeSources sources;
-  CheckCycle cycle{settings, shell, connection, sources};
+  CheckCycle cycle{settings, Ports()};
+  CyclePorts Ports(TlsPort* tls = nullptr) {
+    return {shell, shell, shell, shell, connection, sources, tls};
+  }
   void SetUp() override {
-    shell.settings = &settings;
     settings.PopAddress = "127.0.0.1";
     settings.PopAcount = "user";
     settings.Passwd = "secret";
@@ -136,7 +201,7 @@ TEST_F(CycleTest, DueTickIsTwicePopTime) {
     if (c.due_at > 0) {
       EXPECT_EQ(shell.events, std::vector<std::string>{"post start"});
       EXPECT_FALSE(shell.check_timer);
-      EXPECT_EQ(cycle.Waiting, 0);
+      EXPECT_EQ(cycle.Waiting(), 0);
     }
   }
 }
@@ -160,7 +225,7 @@ TEST_F(CycleTest, PausedDueTickSkipsTheCheck) {
   shell.events.clear();
   cycle.EndCheck();
   EXPECT_EQ(connection.calls, std::vector<std::string>{"close"});  // never opened
-  EXPECT_EQ(shell.events, std::vector<std::string>{"tray 2"});  // the normal (stopped) icon
+  EXPECT_EQ(shell.events, std::vector<std::string>{"tray Normal paused"});  // the stop picture
   EXPECT_EQ(cycle.K6mStopClick(), 0);
 }
 
@@ -172,7 +237,7 @@ TEST_F(CycleTest, RestartIntervalCountsAFullIntervalAgain) {
   shell.timeout_timer = true;
   cycle.RestartInterval();
   EXPECT_EQ(cycle.CheckTicks, 0);
-  EXPECT_EQ(cycle.Waiting, 1);
+  EXPECT_EQ(cycle.Waiting(), 1);
   EXPECT_TRUE(shell.check_timer);
   EXPECT_FALSE(shell.timeout_timer);
   EXPECT_EQ(TicksUntilDue(10), 4);
@@ -180,18 +245,18 @@ TEST_F(CycleTest, RestartIntervalCountsAFullIntervalAgain) {
 
 TEST_F(CycleTest, StartupGoesToTrayOrSettings) {
   EXPECT_TRUE(cycle.BeginAtStartup());
-  EXPECT_EQ(shell.events, (std::vector<std::string>{"post start", "tray 1"}));
-  EXPECT_EQ(cycle.Waiting, 0);
+  EXPECT_EQ(shell.events, (std::vector<std::string>{"post start", "tray Add"}));
+  EXPECT_EQ(cycle.Waiting(), 0);
 
   shell.events.clear();
   settings.Passwd.clear();
   EXPECT_TRUE(cycle.BeginAtStartup());
-  EXPECT_EQ(shell.events, (std::vector<std::string>{"post ask", "tray 1"}));
+  EXPECT_EQ(shell.events, (std::vector<std::string>{"post ask", "tray Add"}));
 
   shell.events.clear();
   settings.PopAcount.clear();
   EXPECT_FALSE(cycle.BeginAtStartup());
-  EXPECT_EQ(shell.events, std::vector<std::string>{"post tray 1224"});
+  EXPECT_EQ(shell.events, std::vector<std::string>{"post tray TRAY_SHOW_SETTINGS"});
 }
 
 TEST_F(CycleTest, FailedConnectionShowsItsMessageEndsAndOpensSettings) {
@@ -199,12 +264,15 @@ TEST_F(CycleTest, FailedConnectionShowsItsMessageEndsAndOpensSettings) {
   const Case cases[] = {{Connection::OpenResult::SocketFailed, Notice::SocketCreateFailed},
                         {Connection::OpenResult::NoAddress, Notice::AddressFailed},
                         {Connection::OpenResult::ConnectFailed, Notice::ConnectFailed}};
+  settings.IconChange = 1;
   for (const Case& c : cases) {
     shell.events.clear();
     connection.result = c.r;
     cycle.StartCheck();
-    EXPECT_EQ(shell.events, (std::vector<std::string>{"info " + std::to_string(int(c.n)),
-                                                      "post end", "pump", "settings"}));
+    // The check ends (its result shown) before the settings window opens.
+    EXPECT_EQ(shell.events, (std::vector<std::string>{std::string("info ") + NameOf(c.n),
+                                                      "tray Normal", "settings"}));
+    EXPECT_EQ(cycle.Waiting(), 1) << "the check ended before the window opened";
     EXPECT_FALSE(shell.timeout_timer);
   }
 }
@@ -257,15 +325,15 @@ TEST_F(CycleTest, EndCheckShowsTheResult) {
     std::vector<std::string> events;
   };
   const Case cases[] = {
-      {1, 0, 0, true, 1, true, {"tray 3"}},
-      {1, 1, 0, false, 2, true, {"tray 4"}},
-      {1, 0, 0, false, 2, true, {"tray 2"}},
-      {1, 1, 0, false, 0, true, {"tray 2"}},
-      {5, 1, 0, true, 1, true, {"tray 3"}},               // any non-zero value is on
-      {0, 0, 1, true, 1, true, {"confirm 5", "popup"}},
-      {0, 0, 1, true, 1, false, {"confirm 5"}},
+      {1, 0, 0, true, 1, true, {"tray Matched"}},
+      {1, 1, 0, false, 2, true, {"tray Other"}},
+      {1, 0, 0, false, 2, true, {"tray Normal"}},
+      {1, 1, 0, false, 0, true, {"tray Normal"}},
+      {5, 1, 0, true, 1, true, {"tray Matched"}},               // any non-zero value is on
+      {0, 0, 1, true, 1, true, {"confirm ConfirmStartCompanion", "popup"}},
+      {0, 0, 1, true, 1, false, {"confirm ConfirmStartCompanion"}},
       {0, 0, 0, true, 1, true, {"popup"}},
-      {0, 1, 0, false, 3, true, {"tray 4"}},
+      {0, 1, 0, false, 3, true, {"tray Other"}},
       {0, 2, 0, false, 3, true, {}},                      // AllIconChange counts only as 1
       {0, 0, 0, false, 3, true, {}},
   };
@@ -298,7 +366,7 @@ TEST_F(CycleTest, EndCheckShowsTheResult) {
     EXPECT_EQ(cycle.MatchFound(), 0);
     EXPECT_EQ(cycle.NewMailCount(), 0);
     EXPECT_EQ(cycle.CheckTicks, 0);
-    EXPECT_EQ(cycle.Waiting, 1);
+    EXPECT_EQ(cycle.Waiting(), 1);
     EXPECT_TRUE(shell.check_timer);
   }
 }
@@ -312,9 +380,10 @@ TEST_F(CycleTest, RejectedPasswordAsksAgain) {
   shell.check_timer = true;
   shell.prompt_types = "new-secret";
   cycle.OnReceived("-ERR [AUTH] Authentication failed.\r\n");
-  EXPECT_EQ(shell.events, (std::vector<std::string>{"info 4", "prompt", "post start"}));
+  EXPECT_EQ(shell.events, (std::vector<std::string>{"info WrongPassword", "prompt", "post start"}));
   EXPECT_FALSE(shell.check_timer);
   EXPECT_EQ(settings.Passwd, "new-secret");
+  EXPECT_EQ(sources.saves, 1) << "the typed password is saved";
   // The box runs a message loop: the reply timer is stopped and the log let go before it.
   EXPECT_FALSE(shell.timeout_timer_at_box);
   EXPECT_EQ(sources.log_closes, 1);
@@ -362,7 +431,7 @@ TEST_F(CycleTest, PromptGivenUpOpensTheSettingsWindow) {
   cycle.AskPassword();
   EXPECT_EQ(settings.Passwd, "");
   EXPECT_EQ(shell.events,
-            (std::vector<std::string>{"prompt", "clear passedit", "post tray 1224"}));
+            (std::vector<std::string>{"prompt", "clear passedit", "post tray TRAY_SHOW_SETTINGS"}));
 }
 
 // A due check with no password (a Cancel after it could not be stored, say)
@@ -370,7 +439,7 @@ TEST_F(CycleTest, PromptGivenUpOpensTheSettingsWindow) {
 TEST_F(CycleTest, CheckWithoutPasswordAsksForItFirst) {
   struct Case { std::string typed; std::vector<std::string> events; };
   const Case cases[] = {
-      {"", {"prompt", "clear passedit", "post tray 1224"}},
+      {"", {"prompt", "clear passedit", "post tray TRAY_SHOW_SETTINGS"}},
       {"typed", {"prompt", "post start"}},
   };
   for (const Case& c : cases) {
@@ -395,6 +464,134 @@ TEST_F(CycleTest, SettingsShownStopsCounting) {
   EXPECT_EQ(cycle.CheckTicks, 0);
 }
 
+
+// The prompt's Enter keeps the password for this run even when the settings
+// file cannot be written: the failure is told and the check still starts.
+TEST_F(CycleTest, TypedPasswordIsUsedWhenItCannotBeSaved) {
+  settings.Passwd.clear();
+  sources.save_fails = true;
+  shell.prompt_types = "typed";
+  cycle.OnAskPasswordMessage();
+  EXPECT_EQ(shell.events, (std::vector<std::string>{"prompt", "write error", "post start"}));
+  EXPECT_EQ(settings.Passwd, "typed");
+}
+
+// The program's own message asks only while no password is set: a second one
+// queued behind a prompt that was answered does nothing.
+TEST_F(CycleTest, AskPasswordMessageAsksOnlyWithoutPassword) {
+  cycle.OnAskPasswordMessage();
+  EXPECT_TRUE(shell.events.empty());
+  settings.Passwd.clear();
+  shell.prompt_types = "typed";
+  cycle.OnAskPasswordMessage();
+  EXPECT_EQ(shell.events, (std::vector<std::string>{"prompt", "post start"}));
+}
+
+// What the settings window's buttons lead to.
+TEST_F(CycleTest, SettingsWindowOkAndCancel) {
+  struct Case {
+    const char* name;
+    bool ok;
+    std::string password;
+    std::vector<std::string> events;
+    bool armed;
+  };
+  const Case cases[] = {
+      {"OK with a password", true, "secret", {}, true},
+      {"OK without a password asks for it", true, "", {"post ask"}, false},
+      {"Cancel with a password", false, "secret", {}, true},
+      {"Cancel without one: the due check asks", false, "", {}, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    shell.events.clear();
+    settings.Passwd = c.password;
+    cycle.ArmCheckTimer();
+    cycle.SettingsShown();
+    ASSERT_FALSE(shell.check_timer);
+    if (c.ok)
+      cycle.SettingsAccepted();
+    else
+      cycle.SettingsCancelled();
+    EXPECT_EQ(shell.events, c.events);
+    EXPECT_EQ(shell.check_timer, c.armed);
+  }
+}
+
+// The left click between checks brings the mail client up and counts a full
+// interval again; during a check or a drive sequence it does nothing, and a
+// check that started while the click waited keeps its own end.
+TEST_F(CycleTest, TrayLeftClick) {
+  settings.PopTime = 1;
+  // Between checks.
+  cycle.ArmCheckTimer();
+  cycle.Timer1Timer();
+  cycle.TrayLeftClick();
+  EXPECT_EQ(shell.events, (std::vector<std::string>{"pump", "popup afresh"}));
+  EXPECT_EQ(cycle.CheckTicks, 0);
+  EXPECT_TRUE(shell.check_timer);
+  EXPECT_EQ(cycle.Waiting(), 1);
+
+  // A check is due: nothing.
+  shell.events.clear();
+  cycle.Timer1Timer();
+  cycle.Timer1Timer();
+  ASSERT_EQ(shell.events, std::vector<std::string>{"post start"});
+  shell.events.clear();
+  cycle.TrayLeftClick();
+  EXPECT_TRUE(shell.events.empty());
+
+  // The mail client is being driven already: nothing.
+  cycle.EndCheck();
+  shell.events.clear();
+  shell.companion_busy = true;
+  cycle.TrayLeftClick();
+  EXPECT_TRUE(shell.events.empty());
+  shell.companion_busy = false;
+
+  // A tick handled while the click pumps makes a check due: the click does
+  // not arm the timer under it.
+  cycle.CheckTicks = 1;
+  shell.on_pump = [&] { cycle.Timer1Timer(); };
+  cycle.TrayLeftClick();
+  EXPECT_EQ(shell.events, (std::vector<std::string>{"pump", "post start", "popup afresh"}));
+  EXPECT_FALSE(shell.check_timer);
+  EXPECT_EQ(cycle.Waiting(), 0);
+
+  // The program began to close while the client came up: nothing is armed.
+  shell.on_pump = nullptr;
+  cycle.EndCheck();
+  shell.check_timer = false;
+  cycle.Closing();
+  shell.events.clear();
+  cycle.TrayLeftClick();
+  EXPECT_EQ(shell.events, (std::vector<std::string>{"pump", "popup afresh"}));
+  EXPECT_FALSE(shell.check_timer);
+}
+
+// A check is running from its start, however it was started: also one that
+// the prompt started after the settings window's OK, while the cycle was
+// waiting with its timer stopped.
+TEST_F(CycleTest, ACheckRunsFromItsStart) {
+  cycle.ArmCheckTimer();
+  cycle.SettingsShown();
+  settings.Passwd.clear();
+  cycle.SettingsAccepted();
+  shell.prompt_types = "typed";
+  cycle.OnAskPasswordMessage();
+  ASSERT_EQ(cycle.Waiting(), 1);
+  cycle.StartCheck();
+  EXPECT_EQ(cycle.phase(), CheckPhase::Running);
+  EXPECT_EQ(cycle.Waiting(), 0) << "the tray menu is greyed under a running check";
+  shell.events.clear();
+  cycle.TrayLeftClick();
+  EXPECT_TRUE(shell.events.empty());
+  cycle.OnSocketError();
+  EXPECT_EQ(cycle.phase(), CheckPhase::Ending);
+  cycle.EndCheck();
+  EXPECT_EQ(cycle.phase(), CheckPhase::Waiting);
+}
+
 }  // namespace
 }  // namespace zepho
 
@@ -410,7 +607,7 @@ const std::string kClientFinished = Record(0x16, "CLIENT-FINISHED");
 
 struct TlsCycleTest : CycleTest {
   testing::ToyTlsPort port;
-  CheckCycle tls_cycle{settings, shell, connection, sources, &port};
+  CheckCycle tls_cycle{settings, Ports(&port)};
   void SetUp() override {
     CycleTest::SetUp();
     settings.PopAddress = "pop.example.jp";
@@ -548,8 +745,8 @@ TEST_F(TlsCycleTest, RefusalsEndTheCheckWithTheirReasonAndNoPassword) {
     EXPECT_EQ(shell.tls_failures[0].reason, c.reason);
     EXPECT_EQ(shell.tls_failures[0].fingerprint, c.fingerprint ? offered : "");
     EXPECT_EQ(shell.events, (std::vector<std::string>{
-                                "tls box pop.example.jp " + std::to_string(int(c.reason)),
-                                "post end", "pump", "settings"}));
+                                std::string("tls box pop.example.jp ") + NameOf(c.reason),
+                                "settings"}));
     EXPECT_FALSE(AnySentHolds("USER")) << "the login never starts";
     EXPECT_FALSE(AnySentHolds(DataRecord("USER")));
     EXPECT_EQ(connection.calls.back(), "close");
@@ -563,7 +760,7 @@ TEST_F(TlsCycleTest, RefusalsEndTheCheckWithTheirReasonAndNoPassword) {
 }
 
 TEST_F(TlsCycleTest, WithoutPlatformTlsNothingIsSent) {
-  CheckCycle no_tls{settings, shell, connection, sources};
+  CheckCycle no_tls{settings, Ports()};
   settings.Tls = kTlsImplicit;
   no_tls.StartCheck();
   no_tls.OnConnected();

@@ -26,9 +26,9 @@ enum class Client { Visible, InTray, Absent };
 
 struct DriverTest : ::testing::Test {
   FakeWindowSystem ws;
-  Settings settings;
+  DriveOptions options;
   int tray_normal = 0;
-  CompanionDriver driver{ws, settings, [this] {
+  CompanionDriver driver{ws, [this] { return options; }, [this] {
                            ++tray_normal;
                            ws.trace.push_back("tray normal");
                            ws.trace_time.push_back(ws.now);
@@ -146,10 +146,10 @@ TEST_F(DriverTest, PopUpCompanionSendsTheseMessagesInThisOrder) {
     ws = FakeWindowSystem{};
     AddClient(c.client);
     if (c.nozari_running) AddNozari();
-    settings.RecvDo = c.recv_do;
-    settings.InboxMove = c.inbox_move;
-    settings.RetrySearchToNozari = c.nozari_flag;
-    settings.RecvSleep = c.recv_sleep;
+    options.RecvDo = c.recv_do;
+    options.InboxMove = c.inbox_move;
+    options.RetrySearchToNozari = c.nozari_flag;
+    options.RecvSleep = c.recv_sleep;
     driver.CompanionFound = 0;
     driver.PopUpCompanion();
     EXPECT_EQ(ws.trace, c.expected) << c.name;
@@ -171,7 +171,7 @@ TEST_F(DriverTest, PopUpUsesTheWindowFoundBeforeAndSearchesOnlyWithoutOne) {
 }
 
 TEST_F(DriverTest, SortFollowsWithinOneRoundOfTheServerItemTurningEnabled) {
-  settings.RecvDo = 1;
+  options.RecvDo = 1;
   AddClient(Client::Visible, /*grey_until=*/3000);
   ws.now = 0;
   driver.PopUpCompanion();
@@ -216,21 +216,21 @@ TEST_F(DriverTest, EveryWaitEndsAndNothingIsSentAfterIt) {
        "send tray 1247 1 515", 700, 800},
       {"server item grey for ever",
        [](DriverTest& t) {
-         t.settings.RecvDo = 1;
+         t.options.RecvDo = 1;
          t.AddClient(Client::Visible, kNever);
        },
        "send corvel WM_INITMENUPOPUP corvel.menu3", 300000, 301000},
       {"client closed while it receives",
        [](DriverTest& t) {
-         t.settings.RecvDo = 1;
+         t.options.RecvDo = 1;
          t.AddClient(Client::Visible, kNever);
          t.Main().gone_at = 4000;
        },
        "send corvel WM_INITMENUPOPUP corvel.menu3", 4000, 4600},
       {"sorting window stays",
        [](DriverTest& t) {
-         t.settings.RecvDo = 1;
-         t.settings.RetrySearchToNozari = 1;
+         t.options.RecvDo = 1;
+         t.options.RetrySearchToNozari = 1;
          t.AddClient(Client::Visible);
          t.AddNozari();
          t.ws.Add(Win("sorting", kSorting, "#32770"));
@@ -238,8 +238,8 @@ TEST_F(DriverTest, EveryWaitEndsAndNothingIsSentAfterIt) {
        "send corvel WM_COMMAND 32825", 120000, 121600},
       {"NOZARI closed while the sorting window is up",
        [](DriverTest& t) {
-         t.settings.RecvDo = 1;
-         t.settings.RetrySearchToNozari = 1;
+         t.options.RecvDo = 1;
+         t.options.RetrySearchToNozari = 1;
          t.AddClient(Client::Visible);
          t.AddNozari();
          t.ws.At(t.ws.Named("nozari")).gone_at = 9000;
@@ -248,7 +248,7 @@ TEST_F(DriverTest, EveryWaitEndsAndNothingIsSentAfterIt) {
        "send corvel WM_COMMAND 32825", 9000, 9200},
       {"hung client: the first send times out",
        [](DriverTest& t) {
-         t.settings.RecvDo = 1;
+         t.options.RecvDo = 1;
          t.AddClient(Client::Visible);
          t.Main().hung = true;
        },
@@ -268,7 +268,7 @@ TEST_F(DriverTest, EveryWaitEndsAndNothingIsSentAfterIt) {
   };
   for (const BoundCase& c : cases) {
     ws = FakeWindowSystem{};
-    settings = Settings{};
+    options = DriveOptions{};
     tray_normal = 0;
     c.arrange(*this);
     driver.CompanionFound = 0;
@@ -284,8 +284,8 @@ TEST_F(DriverTest, EveryWaitEndsAndNothingIsSentAfterIt) {
 }
 
 TEST_F(DriverTest, SortingWindowClosingLetsNozariBeTold) {
-  settings.RecvDo = 1;
-  settings.RetrySearchToNozari = 1;
+  options.RecvDo = 1;
+  options.RetrySearchToNozari = 1;
   AddClient(Client::Visible);
   AddNozari();
   ws.Add(Win("sorting", kSorting, "#32770").GoneAt(2500));
@@ -298,7 +298,7 @@ TEST_F(DriverTest, SortingWindowClosingLetsNozariBeTold) {
 // --- One sequence at a time; the program ending during a wait ----------------
 
 TEST_F(DriverTest, SequencesStartedDuringAWaitAreRefused) {
-  settings.RecvDo = 1;
+  options.RecvDo = 1;
   AddClient(Client::InTray, /*grey_until=*/1500);
   int refused_checks = 0;
   ws.on_pump = [&] {
@@ -326,12 +326,12 @@ TEST_F(DriverTest, ProgramEndingDuringAWaitStopsTheSequence) {
   const std::function<void(DriverTest&)> waits[] = {
       [](DriverTest& t) { t.AddClient(Client::InTray); },  // waiting to be visible
       [](DriverTest& t) {                                  // waiting for receiving to end
-        t.settings.RecvDo = 1;
+        t.options.RecvDo = 1;
         t.AddClient(Client::Visible, kNever);
       },
       [](DriverTest& t) {  // waiting for the sorting window
-        t.settings.RecvDo = 1;
-        t.settings.RetrySearchToNozari = 1;
+        t.options.RecvDo = 1;
+        t.options.RetrySearchToNozari = 1;
         t.AddClient(Client::Visible);
         t.AddNozari();
         t.ws.Add(Win("sorting", kSorting, "#32770"));
@@ -339,8 +339,8 @@ TEST_F(DriverTest, ProgramEndingDuringAWaitStopsTheSequence) {
   };
   for (const auto& arrange : waits) {
     ws = FakeWindowSystem{};
-    settings = Settings{};
-    CompanionDriver d(ws, settings, [] {});
+    options = DriveOptions{};
+    CompanionDriver d(ws, [this] { return options; }, [] {});
     arrange(*this);
     std::size_t sent_at_cancel = 0;
     ws.on_pump = [&] {

@@ -6,8 +6,6 @@
 #include <string>
 #include <vector>
 
-#include "unit/fakes/memory_profile.h"
-
 namespace zepho {
 namespace {
 
@@ -209,51 +207,6 @@ TEST(DetectionEvaluateMessage, Walks) {
     EXPECT_EQ(Walk(c.messages, c.not_popup, c.received, walk), c.examined) << c.name;
     EXPECT_EQ(walk.MatchFound, c.match) << c.name;
     EXPECT_EQ(walk.NewMailCount, c.count) << c.name;
-  }
-}
-
-TEST(DetectionLoadCheckList, EntriesKeepTheirNumbers) {
-  testing::MemoryProfile ini;
-  ini.Set("CHECKADDRESS", "SettingNumber", "3");
-  ini.Set("CHECKADDRESS", "CheckString1", "From:");
-  ini.Set("CHECKADDRESS", "CheckString1+A", "boss@");
-  ini.Set("CHECKADDRESS", "CheckString2", "");
-  ini.Set("CHECKADDRESS", "CheckString2+A", "lost@");
-  ini.Set("CHECKADDRESS", "CheckString3", "To:");
-  ini.Set("CHECKADDRESS", "CheckString3+A", "me@");
-  const CheckList list = LoadCheckList(ini);
-  EXPECT_EQ(list[0].header, "From:");
-  EXPECT_EQ(list[0].address, "boss@");
-  EXPECT_EQ(list[1].header, "");
-  EXPECT_EQ(list[1].address, "");
-  EXPECT_EQ(list[2].header, "To:");
-  EXPECT_EQ(list[2].address, "me@");
-  for (std::size_t i = 3; i < list.size(); ++i) EXPECT_TRUE(list[i].header.empty()) << i;
-}
-
-TEST(DetectionLoadCheckList, EntriesPastTwentyHaveNoSlot) {
-  testing::MemoryProfile ini;
-  ini.Set("CHECKADDRESS", "SettingNumber", "22");
-  for (int i = 1; i <= 22; ++i) {
-    ini.Set("CHECKADDRESS", "CheckString" + std::to_string(i), "H" + std::to_string(i) + ":");
-    ini.Set("CHECKADDRESS", "CheckString" + std::to_string(i) + "+A",
-            "<A" + std::to_string(i) + ">");
-  }
-  const CheckList list = LoadCheckList(ini);
-  for (std::size_t i = 0; i < list.size(); ++i) {
-    EXPECT_EQ(list[i].header, "H" + std::to_string(i + 1) + ":");
-    EXPECT_EQ(list[i].address, "<A" + std::to_string(i + 1) + ">");
-  }
-  EXPECT_TRUE(LineMatches(list, "H20: <A20>"));
-  EXPECT_FALSE(LineMatches(list, "H21: <A21>"));
-}
-
-TEST(DetectionLoadCheckList, MissingSectionGivesEmptyList) {
-  testing::MemoryProfile ini;
-  const CheckList list = LoadCheckList(ini);
-  for (const CheckEntry& e : list) {
-    EXPECT_TRUE(e.header.empty());
-    EXPECT_TRUE(e.address.empty());
   }
 }
 

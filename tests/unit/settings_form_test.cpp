@@ -1,4 +1,4 @@
-#include "settings/settings_form.h"
+#include "ui/settings_form.h"
 
 #include <gtest/gtest.h>
 
@@ -84,7 +84,19 @@ struct FakeControls : SettingsControls {
   int ListCount() override { return static_cast<int>(list.size()); }
   CheckAddress ListItem(int i) override { return list.at(static_cast<size_t>(i)); }
   int SelectedListItem() override { return selected; }
-  void InfoBox(FormMessage m) override { events.push_back("info " + std::to_string(int(m))); }
+  void InfoBox(FormMessage m) override { events.push_back(std::string("info ") + NameOf(m)); }
+  static const char* NameOf(FormMessage m) {
+    switch (m) {
+      case FormMessage::NoPopAddress: return "NoPopAddress";
+      case FormMessage::NoPopPort: return "NoPopPort";
+      case FormMessage::NoPopAccount: return "NoPopAccount";
+      case FormMessage::NoPopTime: return "NoPopTime";
+      case FormMessage::PasswordTooLong: return "PasswordTooLong";
+      case FormMessage::NoHeader: return "NoHeader";
+      case FormMessage::NoAddress: return "NoAddress";
+    }
+    return "?";
+  }
   void NotAnInteger(const std::string& text) override {
     events.push_back("'" + text + "' は整数ではありません");
   }
@@ -249,10 +261,10 @@ TEST_F(SettingsFormTest, RequiredEditsInOrder) {
   struct Case { std::vector<FormEdit> empty; Events events; };
   const Case cases[] = {
       {{FormEdit::PopAdress, FormEdit::PopPort, FormEdit::PopAcount, FormEdit::PopTime},
-       {"info 0", "tab 接続", "focus PopAdress"}},
-      {{FormEdit::PopPort, FormEdit::PopTime}, {"info 1", "tab 接続", "focus PopPort"}},
-      {{FormEdit::PopAcount, FormEdit::PopTime}, {"info 2", "tab 接続", "focus PopAcount"}},
-      {{FormEdit::PopTime}, {"info 3", "tab 接続", "focus PopTime"}},
+       {"info NoPopAddress", "tab 接続", "focus PopAdress"}},
+      {{FormEdit::PopPort, FormEdit::PopTime}, {"info NoPopPort", "tab 接続", "focus PopPort"}},
+      {{FormEdit::PopAcount, FormEdit::PopTime}, {"info NoPopAccount", "tab 接続", "focus PopAcount"}},
+      {{FormEdit::PopTime}, {"info NoPopTime", "tab 接続", "focus PopTime"}},
   };
   for (const Case& c : cases) {
     settings = Settings{};
@@ -337,7 +349,7 @@ TEST_F(SettingsFormTest, PasswordLongerThan43BytesIsRefused) {
       EXPECT_EQ(settings.Passwd, c.password);
       EXPECT_EQ(Stored("NETWORK", "Passwd"), StoredPasswordValue(c.password));
     } else {
-      EXPECT_EQ(controls.events, (Events{"info 4", "tab 接続", "focus PassEdit"}));
+      EXPECT_EQ(controls.events, (Events{"info PasswordTooLong", "tab 接続", "focus PassEdit"}));
       EXPECT_EQ(settings.Passwd, "old");
       EXPECT_TRUE(profile.log.empty());
     }

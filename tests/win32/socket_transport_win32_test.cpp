@@ -1,5 +1,5 @@
 // The socket transport against a real loopback listener: notifications come as
-// MSG_SOCKET messages to a window, as the program's dispatcher receives them.
+// window messages to a window, as the program's dispatcher receives them.
 #include "pop3/socket_transport_win32.h"
 
 #include <gtest/gtest.h>
@@ -8,6 +8,8 @@
 
 namespace zepho {
 namespace {
+
+constexpr UINT kSocketMessage = WM_USER + 8;
 
 struct Notification {
   SOCKET socket;
@@ -30,13 +32,16 @@ class NotifyWindow {
   ~NotifyWindow() { DestroyWindow(hwnd_); }
   HWND hwnd() const { return hwnd_; }
 
-  // Waits for the next MSG_SOCKET with the given event (or any error).
+  // Waits for the next socket message with the given event (or any error).
   bool WaitFor(int event, Notification& got, DWORD ms = 5000) {
-    const DWORD until = GetTickCount() + ms;
     MSG msg;
+    return WaitFor(event, got, msg, ms);
+  }
+  bool WaitFor(int event, Notification& got, MSG& msg, DWORD ms = 5000) {
+    const DWORD until = GetTickCount() + ms;
     while (static_cast<LONG>(until - GetTickCount()) > 0) {
       while (PeekMessageW(&msg, hwnd_, 0, 0, PM_REMOVE)) {
-        if (msg.message != static_cast<UINT>(ProgramMessage::Socket)) continue;
+        if (msg.message != kSocketMessage) continue;
         got = {static_cast<SOCKET>(msg.wParam), WSAGETSELECTEVENT(msg.lParam),
                WSAGETSELECTERROR(msg.lParam)};
         if (got.event == event || got.error != 0) return true;
@@ -80,7 +85,7 @@ struct TransportTest : ::testing::Test {
 TEST_F(TransportTest, ConnectsSendsReceivesAndClosesTwiceHarmlessly) {
   NotifyWindow window;
   Listener server;
-  SocketTransport t(window.hwnd());
+  SocketTransport t(window.hwnd(), kSocketMessage);
   ASSERT_EQ(t.Open("127.0.0.1", server.port()), Connection::OpenResult::Ok);
   const SOCKET mine = t.SocketHandle();
   ASSERT_NE(mine, INVALID_SOCKET);
@@ -123,7 +128,7 @@ TEST_F(TransportTest, RefusedConnectionIsReportedAsAnErrorEvent) {
     Listener gone;
     port = gone.port();
   }
-  SocketTransport t(window.hwnd());
+  SocketTransport t(window.hwnd(), kSocketMessage);
   // Non-blocking: the attempt is under way, the refusal comes as a notification.
   ASSERT_EQ(t.Open("127.0.0.1", port), Connection::OpenResult::Ok);
   Notification n{};
@@ -135,11 +140,50 @@ TEST_F(TransportTest, RefusedConnectionIsReportedAsAnErrorEvent) {
 TEST_F(TransportTest, PortUsesItsLow16Bits) {
   NotifyWindow window;
   Listener server;
-  SocketTransport t(window.hwnd());
+  SocketTransport t(window.hwnd(), kSocketMessage);
   ASSERT_EQ(t.Open("127.0.0.1", server.port() + 65536), Connection::OpenResult::Ok);
   SOCKET peer = server.Accept();
   EXPECT_NE(peer, INVALID_SOCKET);
   closesocket(peer);
+}
+
+// What the check cycle hears of each message: the connection, the bytes, the
+// error; messages of another socket are not its business.
+struct RecordedEvents : ConnectionEvents {
+  std::string trace;
+  void OnConnected() override { trace += "[connected]"; }
+  void OnReceived(std::string_view bytes) override { trace += std::string(bytes); }
+  void OnSocketError() override { trace += "[error]"; }
+};
+
+TEST_F(TransportTest, EventMessagesReachTheEventsOfTheCurrentSocketOnly) {
+  NotifyWindow window;
+  Listener server;
+  SocketTransport t(window.hwnd(), kSocketMessage);
+  RecordedEvents events;
+  ASSERT_EQ(t.Open("127.0.0.1", server.port()), Connection::OpenResult::Ok);
+  SOCKET peer = server.Accept();
+  Notification n{};
+  MSG msg;
+  ASSERT_TRUE(window.WaitFor(FD_CONNECT, n, msg));
+  EXPECT_TRUE(t.OnSocketEvent(msg.wParam, msg.lParam, events));
+  send(peer, "+OK hi\r\n", 8, 0);
+  ASSERT_TRUE(window.WaitFor(FD_READ, n, msg));
+  EXPECT_TRUE(t.OnSocketEvent(msg.wParam, msg.lParam, events));
+  EXPECT_FALSE(t.OnSocketEvent(msg.wParam + 1, msg.lParam, events)) << "another socket";
+  EXPECT_EQ(events.trace, "[connected]+OK hi\r\n");
+  closesocket(peer);
+
+  // A refused connection comes as an error.
+  int port;
+  {
+    Listener gone;
+    port = gone.port();
+  }
+  ASSERT_EQ(t.Open("127.0.0.1", port), Connection::OpenResult::Ok);
+  ASSERT_TRUE(window.WaitFor(FD_CONNECT, n, msg));
+  EXPECT_TRUE(t.OnSocketEvent(msg.wParam, msg.lParam, events));
+  EXPECT_EQ(events.trace, "[connected]+OK hi\r\n[error]");
 }
 
 }  // namespace

@@ -110,8 +110,7 @@ TEST(WindowSystemWin32, FindCompanionFindsTheClientsMainWindowAmongRealWindows) 
   ClientWindow notes(L"Corvel メモ", L"ZEPHOTestNotes", 0);
   ClientWindow main(L"Corvel32 - [受信箱]", L"AfxFrameOrView42sTest", 4);
   WindowSystemWin32 ws = Adapter();
-  Settings settings;
-  CompanionDriver driver(ws, settings, [] {});
+  CompanionDriver driver(ws, [] { return DriveOptions{}; }, [] {});
   driver.FindCompanion();
   EXPECT_EQ(driver.CompanionFound, 1);
   EXPECT_EQ(driver.CompanionWindow, main.id());
@@ -161,8 +160,7 @@ TEST(WindowSystemWin32, IsServerItemGrayedPreparesTheFourthMenuThenReadsIt) {
       for (int i = 0; i < 3; ++i)
         EnableMenuItem(g_server_menu, i, MF_BYPOSITION | (c.receiving ? MF_ENABLED : MF_GRAYED));
     WindowSystemWin32 ws = Adapter();
-    Settings settings;
-    CompanionDriver driver(ws, settings, [] {});
+    CompanionDriver driver(ws, [] { return DriveOptions{}; }, [] {});
     EXPECT_EQ(driver.IsServerItemGrayed(w.id()), c.expected) << c.name;
     EXPECT_EQ(g_prepared, c.prepared) << c.name;
   }

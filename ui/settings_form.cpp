@@ -1,4 +1,4 @@
-#include "settings/settings_form.h"
+#include "ui/settings_form.h"
 
 #include <optional>
 

@@ -1,0 +1,51 @@
+#include "app/app_window_win32.h"
+
+#include "app/program_messages.h"
+
+namespace zepho {
+
+AppWindow::AppWindow(HWND window, AppWindowHandlers& handlers)
+    : window_(window), handlers_(handlers),
+      taskbar_created_(RegisterWindowMessageW(L"TaskbarCreated")) {}
+
+void AppWindow::Install() {
+  // The window's user data rather than a window property: every message of
+  // the window (each socket notification of a check among them) reads it, and
+  // user data are read without a round trip to the window system.
+  SetWindowLongPtrW(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+  previous_proc_ = reinterpret_cast<WNDPROC>(
+      SetWindowLongPtrW(window_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(AppWindowProc)));
+}
+
+LRESULT CALLBACK AppWindow::AppWindowProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam) {
+  auto* self = reinterpret_cast<AppWindow*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+  try {
+    return self->Dispatch(msg, wparam, lparam);
+  } catch (const std::exception& e) {
+    self->handlers_.OnHandlerError(e);
+    return 0;
+  }
+}
+
+LRESULT AppWindow::Dispatch(UINT msg, WPARAM wparam, LPARAM lparam) {
+  if (msg == taskbar_created_ && taskbar_created_ != 0) {
+    handlers_.OnTaskbarCreated();
+    return 0;
+  }
+  if (msg == WM_TIMER) {
+    handlers_.OnTimerMessage(wparam);
+    return 0;
+  }
+  switch (static_cast<ProgramMessage>(msg)) {
+    case ProgramMessage::Tray: handlers_.OnTrayMessage(lparam); return 0;
+    case ProgramMessage::AskPassword: handlers_.OnAskPasswordMessage(); return 0;
+    case ProgramMessage::StartCheck: handlers_.OnStartCheckMessage(); return 0;
+    case ProgramMessage::EndCheck: handlers_.OnEndCheckMessage(); return 0;
+    case ProgramMessage::Socket:
+      if (handlers_.OnSocketMessage(wparam, lparam)) return 0;
+      break;
+  }
+  return CallWindowProcW(previous_proc_, window_, msg, wparam, lparam);
+}
+
+}  // namespace zepho

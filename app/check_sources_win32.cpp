@@ -1,0 +1,25 @@
+#include "app/check_sources_win32.h"
+
+namespace zepho {
+
+void CheckSourcesWin32::SetPaths(const std::wstring& ini_path, const std::wstring& log_path) {
+  profile_ = ProfileWin32(ini_path);
+  log_path_ = log_path;
+}
+
+int CheckSourcesWin32::LoadReceivedIdList(std::optional<ReceivedIdList>& list) {
+  return zepho::LoadReceivedIdList(mailbox_, settings_, list);
+}
+
+CheckList CheckSourcesWin32::LoadCheckList() { return zepho::LoadCheckList(profile_); }
+
+void CheckSourcesWin32::AppendLog(const std::string& text) {
+  if (!log_.IsOpen() && !log_.Open(log_path_)) return;
+  log_.Append(text);
+}
+
+void CheckSourcesWin32::CloseLog() { log_.Close(); }
+
+void CheckSourcesWin32::SaveSettings() { zepho::SaveSettings(profile_, settings_); }
+
+}  // namespace zepho

@@ -1,0 +1,41 @@
+// What a check reads and writes beside the server: the settings file (the
+// check addresses, the password saved from the prompt), the mail client's
+// mailbox (its received ids) and the log.
+#pragma once
+
+#include <string>
+
+#include "app/check_cycle.h"
+#include "companion/mailbox_store_win32.h"
+#include "pop3/log_file_win32.h"
+#include "settings/profile_win32.h"
+
+namespace zepho {
+
+class CheckSourcesWin32 : public CycleSources {
+ public:
+  explicit CheckSourcesWin32(Settings& settings) : settings_(settings) {}
+  CheckSourcesWin32(const CheckSourcesWin32&) = delete;
+  CheckSourcesWin32& operator=(const CheckSourcesWin32&) = delete;
+
+  // The settings file and the log, by their full paths.
+  void SetPaths(const std::wstring& ini_path, const std::wstring& log_path);
+
+  int LoadReceivedIdList(std::optional<ReceivedIdList>& list) override;
+  CheckList LoadCheckList() override;
+  void AppendLog(const std::string& text) override;
+  void CloseLog() override;
+  void SaveSettings() override;
+
+  Profile& profile() { return profile_; }
+  MailboxStore& mailbox() { return mailbox_; }
+
+ private:
+  Settings& settings_;
+  ProfileWin32 profile_{L""};
+  MailboxStoreWin32 mailbox_;
+  std::wstring log_path_;
+  LogFile log_;
+};
+
+}  // namespace zepho

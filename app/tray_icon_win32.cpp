@@ -1,0 +1,38 @@
+#include "app/tray_icon_win32.h"
+
+#include "app/tray_icon.h"
+#include "winlib/text.h"
+
+namespace zepho {
+
+void TrayIconWin32::SetTrayIcon(TrayMode mode, bool paused) {
+  const char* icon = TrayIconName(mode, paused ? 1 : 0);
+  if (mode == TrayMode::Add) {
+    tray_ = NOTIFYICONDATAW{};
+    tray_.cbSize = NOTIFYICONDATAW_V1_SIZE;
+    tray_.hWnd = window_;
+    tray_.uID = 1;
+    tray_.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
+    tray_.uCallbackMessage = callback_message_;
+    tray_.hIcon = LoadIconW(instance_, winlib::Wide932(icon).c_str());
+    const std::wstring tip = winlib::Wide932(TrayTip(account_title_));
+    lstrcpynW(tray_.szTip, tip.c_str(), 64);
+    Shell_NotifyIconW(NIM_ADD, &tray_);
+    return;
+  }
+  if (icon) {
+    // The window is kept: while the icon is out of the tray the shell refuses the change.
+    tray_.hWnd = window_;
+    tray_.hIcon = LoadIconW(instance_, winlib::Wide932(icon).c_str());
+    Shell_NotifyIconW(NIM_MODIFY, &tray_);
+    return;
+  }
+  if (tray_.hWnd) Shell_NotifyIconW(NIM_DELETE, &tray_);
+  tray_.hWnd = nullptr;
+}
+
+void TrayIconWin32::OnTaskbarCreated() {
+  if (tray_.hWnd) Shell_NotifyIconW(NIM_ADD, &tray_);
+}
+
+}  // namespace zepho
