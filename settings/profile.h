@@ -1,5 +1,6 @@
 // The port through which the settings rules reach an INI (profile) file: one
-// call per key, nothing cached. On Windows it is the platform's profile API.
+// call per key, outside an update nothing cached. On Windows it is the
+// platform's profile API or the settings document.
 #pragma once
 
 #include <string>
@@ -26,6 +27,15 @@ class Profile {
 
   // Deletes a key; false when the file could not be written.
   virtual bool DeleteKey(const std::string& section, const std::string& key) = 0;
+
+  // The calls between BeginUpdate and CommitUpdate or DiscardUpdate make one
+  // whole: they read the file as it was at BeginUpdate, and their writes and
+  // deletes reach it together on CommitUpdate (false: the file keeps its old
+  // bytes) or not at all on DiscardUpdate. Updates may nest; the outermost one
+  // decides. A profile that writes key by key keeps each write as it comes.
+  virtual void BeginUpdate() {}
+  virtual bool CommitUpdate() { return true; }
+  virtual void DiscardUpdate() {}
 };
 
 }  // namespace zepho

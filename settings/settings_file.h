@@ -69,7 +69,9 @@ std::optional<std::int32_t> ParseInteger(const std::string& text);
 std::int32_t ReadProfileInt(Profile& p, const std::string& section, const std::string& key,
                             std::int32_t def);
 
-// Throw SettingsWriteError on the first failed write; keys before it stay written.
+// Throw SettingsWriteError on the first failed write. Each is one update of the
+// profile: over the settings document a failure leaves the file as it was; over
+// a profile that writes key by key the keys before it stay written.
 void LoadSettings(Profile& p, Settings& s);
 void SaveSettings(Profile& p, const Settings& s);
 
