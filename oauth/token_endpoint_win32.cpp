@@ -83,6 +83,18 @@ Ready WaitFor(SOCKET s, bool write, const Deadline& d) {
   return n > 0 ? Ready::Yes : Ready::Wait;
 }
 
+bool LoopbackAddress(const sockaddr* a) {
+  if (a->sa_family == AF_INET)
+    return (ntohl(reinterpret_cast<const sockaddr_in*>(a)->sin_addr.s_addr) >> 24) == 127;
+  if (a->sa_family == AF_INET6) {
+    const auto* b = reinterpret_cast<const sockaddr_in6*>(a)->sin6_addr.s6_addr;
+    for (int i = 0; i < 15; ++i)
+      if (b[i]) return false;
+    return b[15] == 1;
+  }
+  return false;
+}
+
 // A non-blocking connection to the first address that answers.
 std::optional<TokenEndpointResult> Connect(const HttpUrl& url, Socket& sock, const Deadline& d) {
   addrinfo hints{}, *list = nullptr;
@@ -95,6 +107,11 @@ std::optional<TokenEndpointResult> Connect(const HttpUrl& url, Socket& sock, con
     return Fail(Kind::Failed, "cannot resolve " + url.host);
   std::string why = "cannot connect to " + url.host;
   for (addrinfo* a = list; a; a = a->ai_next) {
+    // Plain http goes to this machine only, whatever the name resolves to.
+    if (!url.https && !LoopbackAddress(a->ai_addr)) {
+      why = url.host + " is not a loopback address";
+      continue;
+    }
     Socket candidate;
     candidate.s = socket(a->ai_family, a->ai_socktype, a->ai_protocol);
     if (candidate.s == INVALID_SOCKET) continue;
