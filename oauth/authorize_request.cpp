@@ -1,5 +1,7 @@
 #include "oauth/authorize_request.h"
 
+#include <algorithm>
+
 #include "oauth/pkce.h"
 
 namespace zepho {
