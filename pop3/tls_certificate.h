@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "pop3/sha256.h"
+#include "common/sha256.h"
 #include "pop3/tls_port.h"
 
 namespace zepho {

@@ -3,10 +3,13 @@
 # state, logs, transcripts and mail all live in one folder; several instances
 # may run at once on different ports. Works as root or as a normal user.
 #
-#   dovecot.sh start DIR PORT USER PASSWORD [--tls CERT KEY TLSPORT]
+#   dovecot.sh start DIR PORT USER PASSWORD [--tls CERT KEY TLSPORT] [--oauth2 ISSUER KEYFILE]
 #                                             create DIR and start; waits until it greets;
 #                                             with --tls: STLS on PORT, TLS from the first
-#                                             byte on TLSPORT, with the PEM files CERT and KEY
+#                                             byte on TLSPORT, with the PEM files CERT and KEY;
+#                                             with --oauth2: AUTH XOAUTH2 and OAUTHBEARER too,
+#                                             taking JWTs of ISSUER signed (HS256) with the
+#                                             secret bytes in KEYFILE, the user in "email"
 #   dovecot.sh add DIR USER INDEX FILE        deliver FILE as message INDEX (1 = oldest);
 #                                             prints its unique id (what UIDL returns)
 #   dovecot.sh sent DIR                       the client's lines of all sessions, in order
@@ -15,7 +18,7 @@
 set -euo pipefail
 
 die() { echo "dovecot.sh: $*" >&2; exit 1; }
-usage() { sed -n '6,14s/^# \{0,1\}//p' "$0" >&2; exit 2; }
+usage() { sed -n '6,17s/^# \{0,1\}//p' "$0" >&2; exit 2; }
 
 # The folder must be absolute in the config, and short: Dovecot's unix sockets
 # live below it and their paths are limited to about 108 bytes.
@@ -163,7 +166,34 @@ maildir_of() {  # DIR USER
   printf '%s\n' "$md"
 }
 
+# Bearer tokens checked locally, as JWTs signed with a shared secret: the
+# oauth2 passdb in its local validation mode, beside the password passdb.
+OAUTH2_ISSUER= OAUTH2_KEY=
+write_oauth2_config() {  # DIR
+  local dir=$1
+  [ -n "$OAUTH2_ISSUER" ] || return 0
+  # The key dict maps shared/<azp>/<alg>/<kid> to files below the prefix; a
+  # token without azp and kid uses "default" for both. The value is base64.
+  mkdir -p "$dir/keys/default/HS256"
+  base64 -w0 < "$OAUTH2_KEY" > "$dir/keys/default/HS256/default"
+  chmod -R a+rX "$dir/keys"
+  printf '%s\n' 'introspection_mode = local' \
+    "local_validation_key_dict = fs:posix:prefix=$dir/keys/" \
+    'username_attribute = email' "issuers = $OAUTH2_ISSUER" > "$dir/dovecot-oauth2.conf.ext"
+  chmod 644 "$dir/dovecot-oauth2.conf.ext"
+  sed -i 's/^auth_mechanisms = plain apop$/auth_mechanisms = plain apop xoauth2 oauthbearer/' \
+    "$dir/dovecot.conf"
+  printf '%s\n' 'passdb {' '  driver = oauth2' '  mechanisms = xoauth2 oauthbearer' \
+    "  args = $dir/dovecot-oauth2.conf.ext" '}' >> "$dir/dovecot.conf"
+}
+
 cmd_start() {
+  if [ $# -ge 3 ] && [ "${*: -3:1}" = --oauth2 ]; then
+    OAUTH2_ISSUER=${*: -2:1} OAUTH2_KEY=${*: -1:1}
+    [ -s "$OAUTH2_KEY" ] || die "no such key file, or an empty one: $OAUTH2_KEY"
+    OAUTH2_KEY=$(realpath -- "$OAUTH2_KEY")
+    set -- "${@:1:$#-3}"
+  fi
   [ $# -eq 4 ] || { [ $# -eq 8 ] && [ "$5" = --tls ]; } || usage
   local dir port=$2 user=$3 pass=$4 pid up tls=()
   if [ $# -eq 8 ]; then
@@ -200,6 +230,7 @@ cmd_start() {
   chmod 644 "$dir/users"
   maildir_of "$dir" "$user" >/dev/null
   write_config "$dir" "$port" "${tls[@]}"
+  write_oauth2_config "$dir"
 
   # The daemon keeps every descriptor it inherits: a pipe of the caller would
   # keep the caller (a test runner, a command substitution) waiting for it.

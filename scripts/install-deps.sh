@@ -10,6 +10,7 @@ packages=(
   xvfb xdotool imagemagick x11-utils
   fonts-ipafont-gothic fonts-ipafont-mincho locales
   dovecot-core dovecot-pop3d
+  nlohmann-json3-dev
 )
 
 missing=()

@@ -1,4 +1,4 @@
-// SHA-256 (FIPS 180-4), for the fingerprint of a server's certificate.
+// SHA-256 (FIPS 180-4): certificate fingerprints, the PKCE challenge.
 #pragma once
 
 #include <array>

@@ -1,4 +1,4 @@
-#include "pop3/sha256.h"
+#include "common/sha256.h"
 
 #include <cstddef>
 
