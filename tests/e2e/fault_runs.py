@@ -50,12 +50,12 @@ def run_scenarios(test, expected, wait):
         pending = set(expected)
         while pending and time.time() < deadline:
             for scenario in list(pending):
-                if len(connections(servers[scenario].lines())) >= 2:
+                if len(connections(servers[scenario].raw_lines())) >= 2:
                     pending.discard(scenario)
             time.sleep(2)
         for scenario, (ending, commands) in expected.items():
             with test.subTest(scenario=scenario):
-                conns = connections(servers[scenario].lines())
+                conns = connections(servers[scenario].raw_lines())
                 test.assertGreaterEqual(len(conns), 2, "no second check: %r" % conns)
                 (started, first), (next_started, _) = conns[0], conns[1]
                 if ending in ("closed", "timeout"):
