@@ -51,32 +51,62 @@ void CheckCycle::StartCheck() {
     return;
   }
   phase_ = CheckPhase::Running;
-  ClearResults();
-  if (sources_.LoadReceivedIdList(received_) == 0) received_.reset();
+  EndingOnFailure([&] {
+    ClearResults();
+    if (sources_.LoadReceivedIdList(received_) == 0) received_.reset();
 
-  SessionConfig config;
-  config.account = settings_.PopAcount;
-  config.password = settings_.Passwd;
-  config.apop = settings_.Apop;
-  config.not_popup = settings_.NotPopup;
-  tls_mode_ = settings_.Tls;
-  tls_.reset();
-  config.stls = tls_mode_ == kTlsStls;
-  config.received = received_ ? &received_->text : nullptr;
-  config.load_check_list = [this] { return sources_.LoadCheckList(); };
-  session_.Begin(std::move(config));
+    SessionConfig config;
+    config.account = settings_.PopAcount;
+    config.password = settings_.Passwd;
+    config.apop = settings_.Apop;
+    config.not_popup = settings_.NotPopup;
+    tls_mode_ = settings_.Tls;
+    tls_.reset();
+    config.stls = tls_mode_ == kTlsStls;
+    config.received = received_ ? &received_->text : nullptr;
+    config.load_check_list = [this] { return sources_.LoadCheckList(); };
+    session_.Begin(std::move(config));
 
-  const Connection::OpenResult r = connection_.Open(settings_.PopAddress, settings_.PopPort);
-  if (r != Connection::OpenResult::Ok) {
-    switch (r) {
-      case Connection::OpenResult::SocketFailed: notices_.InfoBox(Notice::SocketCreateFailed); break;
-      case Connection::OpenResult::NoAddress: notices_.InfoBox(Notice::AddressFailed); break;
-      default: notices_.InfoBox(Notice::ConnectFailed); break;
+    const Connection::OpenResult r = connection_.Open(settings_.PopAddress, settings_.PopPort);
+    if (r != Connection::OpenResult::Ok) {
+      switch (r) {
+        case Connection::OpenResult::SocketFailed:
+          notices_.InfoBox(Notice::SocketCreateFailed);
+          break;
+        case Connection::OpenResult::NoAddress: notices_.InfoBox(Notice::AddressFailed); break;
+        default: notices_.InfoBox(Notice::ConnectFailed); break;
+      }
+      EndBeforeTheDialogue();
+      return;
     }
-    EndBeforeTheDialogue();
-    return;
+    // The greeting (or the handshake) is awaited from now.
+    RestartReplyTimer();
+    timers_.SetCheckBoundTimer(true);
+  });
+}
+
+template <typename F>
+void CheckCycle::EndingOnFailure(F&& step) {
+  try {
+    step();
+  } catch (...) {
+    // Whatever failed (no memory for a huge list, say), the check ends here
+    // and the next one comes; the caller shows the error.
+    if (phase_ != CheckPhase::Waiting) {
+      if (tls_) tls_->Close();
+      connection_.Drop();
+      timers_.SetTimeoutTimer(false);
+      timers_.SetCheckBoundTimer(false);
+      ClearResults();
+      CheckTicks = 0;
+      try {
+        ReleaseCheckData();
+      } catch (...) {
+      }
+      ArmCheckTimer();
+    }
+    throw;
   }
-  RestartReplyTimer();
 }
 
 void CheckCycle::EndBeforeTheDialogue() {
@@ -92,15 +122,42 @@ void CheckCycle::PostEndCheck() {
 void CheckCycle::Timer2Timer() {
   ++TimeoutTicks;
   if (TimeoutTicks < kTimeoutTicks) return;
-  WriteLog("TIME OUT\r\n");
-  timers_.SetTimeoutTimer(false);
-  CloseConnection();
-  PostEndCheck();
+  TimeOut();
+}
+
+void CheckCycle::CheckBoundTimer() {
+  timers_.SetCheckBoundTimer(false);
+  if (phase_ == CheckPhase::Running) TimeOut();
+}
+
+void CheckCycle::TimeOut() {
+  EndingOnFailure([&] {
+    WriteLog("TIME OUT\r\n");
+    timers_.SetTimeoutTimer(false);
+    CloseConnection();
+    PostEndCheck();
+  });
 }
 
 void CheckCycle::EndCheck() {
-  CloseConnection();
+  // Whatever happens on the way (a box, the mail client, a failure), the
+  // cycle is armed again at the end.
+  struct Rearm {
+    CheckCycle& cycle;
+    ~Rearm() {
+      cycle.ClearResults();
+      cycle.CheckTicks = 0;
+      cycle.ArmCheckTimer();
+    }
+  } rearm{*this};
   timers_.SetTimeoutTimer(false);
+  timers_.SetCheckBoundTimer(false);
+  try {
+    CloseConnection();
+  } catch (...) {
+    connection_.Drop();
+    throw;
+  }
   ReleaseCheckData();
   const WalkState& w = session_.walk();
   if (settings_.IconChange != 0) {
@@ -119,9 +176,6 @@ void CheckCycle::EndCheck() {
   } else if (settings_.AllIconChange == 1 && w.NewMailCount > 0) {
     SetTrayIcon(TrayMode::Other);
   }
-  ClearResults();
-  CheckTicks = 0;
-  ArmCheckTimer();
 }
 
 void CheckCycle::AskPassword() {
@@ -173,7 +227,12 @@ void CheckCycle::RestartInterval() {
 void CheckCycle::SettingsShown() {
   timers_.SetCheckTimer(false);
   timers_.SetTimeoutTimer(false);
+  timers_.SetCheckBoundTimer(false);
   CheckTicks = 0;
+}
+
+bool CheckCycle::MenuChoiceStands(bool enabled_when_opened) const {
+  return enabled_when_opened && phase_ == CheckPhase::Waiting;
 }
 
 void CheckCycle::SettingsAccepted() {
@@ -186,16 +245,22 @@ void CheckCycle::SettingsAccepted() {
 void CheckCycle::SettingsCancelled() { ArmCheckTimer(); }
 
 void CheckCycle::OnConnected() {
-  session_.OnConnected();
-  if (tls_mode_ == kTlsImplicit) StartTls();
+  if (phase_ != CheckPhase::Running) return;
+  EndingOnFailure([&] {
+    session_.OnConnected();
+    if (tls_mode_ == kTlsImplicit) StartTls();
+  });
 }
 
 void CheckCycle::OnReceived(std::string_view bytes) {
-  if (tls_mode_ == kTlsNone || (tls_mode_ == kTlsStls && !tls_)) {
-    Apply(session_.OnReceived(bytes));
-    return;
-  }
-  OnTlsReceived(bytes);
+  if (phase_ != CheckPhase::Running) return;
+  EndingOnFailure([&] {
+    if (tls_mode_ == kTlsNone || (tls_mode_ == kTlsStls && !tls_)) {
+      Apply(session_.OnReceived(bytes));
+      return;
+    }
+    OnTlsReceived(bytes);
+  });
 }
 
 void CheckCycle::StartTls() {
@@ -204,6 +269,8 @@ void CheckCycle::StartTls() {
     return;
   }
   tls_.emplace(*tls_port_);
+  // The handshake must be done within the reply's time from here, however
+  // its records trickle.
   // A pin that is not a fingerprint pins nothing: the certificate is checked.
   const TlsClient::Output out =
       tls_->Start(settings_.PopAddress, ParseFingerprint(settings_.TlsCertSha256));
@@ -241,10 +308,10 @@ void CheckCycle::OnTlsReceived(std::string_view bytes) {
       return;
     }
   }
-  if (tls_->state() == TlsClient::State::Open)
-    Apply(session_.OnReceived(out.plain));  // also when empty: the reply timer restarts
-  else
-    RestartReplyTimer();  // the handshake goes on
+  // Bytes of a record not yet whole, or of a handshake that goes on, leave the
+  // deadline where it is.
+  if (tls_->state() == TlsClient::State::Open && !out.plain.empty())
+    Apply(session_.OnReceived(out.plain));
 }
 
 void CheckCycle::SendLine(const std::string& line) {
@@ -287,10 +354,18 @@ void CheckCycle::CloseConnection() {
 }
 
 void CheckCycle::OnSocketError() {
+  if (phase_ != CheckPhase::Running) return;
   if (tls_) tls_->Close();
   connection_.Drop();
   timers_.SetTimeoutTimer(false);
   PostEndCheck();
+}
+
+void CheckCycle::OnClosed() {
+  if (phase_ != CheckPhase::Running) return;
+  // What came before the close has been handled: the dialogue cannot go on.
+  EndingOnFailure([&] { WriteLog("CONNECTION CLOSED\r\n"); });
+  OnSocketError();
 }
 
 void CheckCycle::WriteLog(const std::string& text) {
@@ -344,6 +419,7 @@ void CheckCycle::Apply(const SessionActions& actions) {
         break;
       case SessionAction::Kind::LoginRejected:
         set_timer();
+        timers_.SetCheckBoundTimer(false);
         ReleaseCheckData();
         notices_.InfoBox(Notice::WrongPassword);
         CloseConnection();

@@ -14,10 +14,13 @@
 //   the check has ended and the cycle is armed again (EndCheck, the settings
 //   window's OK or Cancel, the tray icon's click); while a check is due or
 //   runs (Waiting() is 0) the tray menu is greyed and the click does nothing.
-// - A check that has started ends once: the dialogue's end, a socket error
-//   and the time-out post EndCheck, which runs after the step that ended the
-//   check. A check that never got a connection is ended at once (EndCheck is
-//   called, not posted) before the settings window is shown.
+// - A check that has started ends once: the dialogue's end, a socket error,
+//   the server's close and the time-outs post EndCheck, which runs after the
+//   step that ended the check; events of the connection after that are not
+//   the check's. A check that never got a connection is ended at once
+//   (EndCheck is called, not posted) before the settings window is shown.
+// - A failure anywhere in a check (an exception from a port) ends that check
+//   and arms the cycle again before it goes on to the caller, which shows it.
 // - Before a call that lets messages be handled, the reply timer is set as
 //   the step wants it, and a rejected login lets go of the list and the log.
 #pragma once
@@ -55,12 +58,15 @@ class CycleShell {
   virtual bool CompanionBusy() = 0;
 };
 
-// The two 30-second timers: Timer1 counts the interval, Timer2 the reply time-out.
+// The timers: Timer1 counts the interval and Timer2 the reply time-out, both
+// ticking every 30 s; the check bound fires once, kCheckBoundMs after a
+// connection attempt, and ends a check that is still running then.
 class CycleTimers {
  public:
   virtual ~CycleTimers() = default;
   virtual void SetCheckTimer(bool running) = 0;
   virtual void SetTimeoutTimer(bool running) = 0;
+  virtual void SetCheckBoundTimer(bool running) = 0;
 };
 
 class TrayIconView {
@@ -107,7 +113,12 @@ struct CyclePorts {
 };
 
 inline constexpr int kTimerIntervalMs = 30000;
+// A reply (the greeting from the connection attempt, any other from its
+// command) must be complete within 7 ticks of 30 s, however its bytes trickle.
 inline constexpr std::int32_t kTimeoutTicks = 7;
+// However its replies come, a check ends 15 minutes after its connection
+// attempt: far more than the longest walk of a large mailbox over a slow line.
+inline constexpr int kCheckBoundMs = 15 * 60 * 1000;
 
 // Where the cycle stands.
 enum class CheckPhase {
@@ -131,6 +142,8 @@ class CheckCycle : public ConnectionEvents {
 
   void Timer1Timer();
   void Timer2Timer();
+  // The whole-check bound was reached.
+  void CheckBoundTimer();
   void StartCheck();
   void EndCheck();
   void ArmCheckTimer();
@@ -152,6 +165,10 @@ class CheckCycle : public ConnectionEvents {
   void SettingsAccepted();
   // Cancel or Escape hid it without saving.
   void SettingsCancelled();
+  // A tray menu item, chosen in a menu opened with its items enabled or not,
+  // is carried out only while that still holds: a check that fell due while
+  // the menu was open (its loop handles the timers) voids the choice.
+  bool MenuChoiceStands(bool enabled_when_opened) const;
   // The program is ending: nothing is armed again.
   void Closing() { closing_ = true; }
   // Shows the tray icon in a mode, with the stop picture while paused.
@@ -161,6 +178,7 @@ class CheckCycle : public ConnectionEvents {
   void OnConnected() override;
   void OnReceived(std::string_view bytes) override;
   void OnSocketError() override;
+  void OnClosed() override;
 
   void WriteLog(const std::string& text);
 
@@ -177,6 +195,10 @@ class CheckCycle : public ConnectionEvents {
 
  private:
   void ClearResults();
+  // Runs a step of a check; should it fail, the check ends there (the
+  // connection dropped, the cycle armed again) and the failure goes on to the caller.
+  template <typename F> void EndingOnFailure(F&& step);
+  void TimeOut();
   void Apply(const SessionActions& actions);
   // The connection could not be made (or TLS could not be set up on it): the
   // check ends now and the settings window opens, where the user can mend it.

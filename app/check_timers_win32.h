@@ -1,6 +1,6 @@
-// The check cycle's two timers on a window: Timer1 (the interval) and Timer2
-// (the reply time-out, restarted at every command by noting the time; see
-// ReplyTimer).
+// The check cycle's timers on a window: Timer1 (the interval), Timer2 (the
+// reply time-out, restarted at every command by noting the time; see
+// ReplyTimer) and the whole check's bound.
 #pragma once
 
 #include <windows.h>
@@ -18,11 +18,13 @@ class CheckTimersWin32 : public CycleTimers {
 
   void SetCheckTimer(bool running) override;
   void SetTimeoutTimer(bool running) override;
-  void StopBoth();
+  void SetCheckBoundTimer(bool running) override;
+  void StopAll();
 
-  enum class Tick { None, Timer1, Timer2 };
+  enum class Tick { None, Timer1, Timer2, CheckBound };
   // What a WM_TIMER of the window is: a tick of Timer1, a tick of the
-  // time-out, or neither (Timer2 woken early to meet a moved due time).
+  // time-out, the check's bound, or none (Timer2 woken early to meet a moved
+  // due time).
   Tick OnTimer(UINT_PTR id);
 
  private:
@@ -30,6 +32,7 @@ class CheckTimersWin32 : public CycleTimers {
 
   static constexpr UINT_PTR kTimer1 = 1;  // the check timer
   static constexpr UINT_PTR kTimer2 = 2;  // the reply time-out
+  static constexpr UINT_PTR kCheckBound = 3;
   HWND window_;
   ReplyTimer timer2_{kTimerIntervalMs};
 };

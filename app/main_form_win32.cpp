@@ -109,6 +109,7 @@ void TForm1::OnTimerMessage(UINT_PTR id) {
   switch (timers_.OnTimer(id)) {
     case CheckTimersWin32::Tick::Timer1: cycle_.Timer1Timer(); break;
     case CheckTimersWin32::Tick::Timer2: cycle_.Timer2Timer(); break;
+    case CheckTimersWin32::Tick::CheckBound: cycle_.CheckBoundTimer(); break;
     case CheckTimersWin32::Tick::None: break;
   }
 }
@@ -125,7 +126,9 @@ void TForm1::OnTrayMessage(LPARAM lparam) {
 }
 
 void TForm1::ShowTrayMenu() {
-  OnTrayCommand(tray_menu_.Show(app_.Handle(), cycle_.Waiting() == 1, [this] { PumpMessages(); }));
+  const bool enabled = cycle_.Waiting() == 1;
+  const TrayMenu::Command chosen = tray_menu_.Show(app_.Handle(), enabled, [this] { PumpMessages(); });
+  if (cycle_.MenuChoiceStands(enabled)) OnTrayCommand(chosen);
 }
 
 void TForm1::OnTrayCommand(TrayMenu::Command command) {
@@ -225,7 +228,7 @@ void TForm1::FormClose() {
   transport_.Close();
   if (sockets_started_) CleanupSockets();
   sockets_started_ = false;
-  timers_.StopBoth();
+  timers_.StopAll();
   // No setting is written on the way out.
 }
 

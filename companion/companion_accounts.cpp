@@ -74,10 +74,11 @@ std::vector<std::string> SplitUidlLines(std::string_view bytes) {
 
 std::string UidlWholeText(std::string bytes) {
   // One pass over the breaks finds the end of the content (the first NUL) and
-  // whether every break is already CR LF.
+  // the size of the text: a lone CR or LF becomes CR LF, and a last line
+  // without a break gets one.
   const std::string_view all(bytes);
   std::size_t end = all.size();
-  bool all_crlf = true;
+  std::size_t lone_breaks = 0;
   for (std::size_t i = FindBreakOrNul(all, 0); i != std::string_view::npos;
        i = FindBreakOrNul(all, i + 1)) {
     if (all[i] == '\0') {
@@ -88,17 +89,22 @@ std::string UidlWholeText(std::string bytes) {
       ++i;
       continue;
     }
-    all_crlf = false;
+    ++lone_breaks;
   }
-  if (all_crlf) {
+  const bool open_last_line = end > 0 && all[end - 1] != '\n' && all[end - 1] != '\r';
+  if (lone_breaks == 0) {
+    // The usual file: its own buffer is the text (read with room for a final
+    // CR LF, so none is copied).
     bytes.resize(end);
-    if (end > 0 && bytes[end - 1] != '\n') bytes += "\r\n";
+    if (open_last_line) bytes += "\r\n";
     return bytes;
   }
 
+  // Built once at its exact size: the file and the text are the peak, never
+  // a text reserved at twice the file's size beside it.
   const std::string_view content = all.substr(0, end);
   std::string text;
-  text.reserve(end * 2 + 2);
+  text.reserve(end + lone_breaks + (open_last_line ? 2 : 0));
   std::size_t start = 0;
   for (std::size_t i = FindBreakOrNul(content, 0); i != std::string_view::npos;
        i = FindBreakOrNul(content, start)) {
@@ -112,7 +118,6 @@ std::string UidlWholeText(std::string bytes) {
     text.append(content, start, end - start);
     text += "\r\n";
   }
-  text.shrink_to_fit();
   return text;
 }
 

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <memory>
 #include <vector>
 
 #include "settings/profile_win32.h"
@@ -62,21 +63,24 @@ std::string MailboxStoreWin32::ReadIniString(const std::wstring& path, const std
 
 std::optional<std::string> MailboxStoreWin32::ReadFile(const std::wstring& path) {
   // Read as bytes: the line rules are applied by the caller.
-  FILE* f = _wfopen(path.c_str(), L"rb");
+  std::unique_ptr<FILE, int (*)(FILE*)> f(_wfopen(path.c_str(), L"rb"), fclose);
   if (!f) return std::nullopt;
   // Sized from the file's length and read with one call: no growing copies of
-  // a list of several megabytes. Bytes added meanwhile are read too.
+  // a list of several megabytes. Two bytes more are reserved for the line
+  // break that a last line may lack. Bytes added meanwhile are read too.
   std::string content;
-  if (fseek(f, 0, SEEK_END) == 0) {
-    const long size = ftell(f);
-    if (size > 0) content.resize(static_cast<size_t>(size));
-    fseek(f, 0, SEEK_SET);
+  if (fseek(f.get(), 0, SEEK_END) == 0) {
+    const long size = ftell(f.get());
+    if (size > 0) {
+      content.reserve(static_cast<size_t>(size) + 2);
+      content.resize(static_cast<size_t>(size));
+    }
+    fseek(f.get(), 0, SEEK_SET);
   }
-  content.resize(fread(content.data(), 1, content.size(), f));
+  content.resize(fread(content.data(), 1, content.size(), f.get()));
   char chunk[65536];
   size_t n;
-  while ((n = fread(chunk, 1, sizeof chunk, f)) > 0) content.append(chunk, n);
-  fclose(f);
+  while ((n = fread(chunk, 1, sizeof chunk, f.get())) > 0) content.append(chunk, n);
   return content;
 }
 

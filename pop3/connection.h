@@ -27,6 +27,8 @@ class ConnectionEvents {
   virtual void OnReceived(std::string_view bytes) = 0;
   // The connection failed, or a receive did.
   virtual void OnSocketError() = 0;
+  // The server closed the connection; every byte it sent before has come.
+  virtual void OnClosed() = 0;
 };
 
 }  // namespace zepho

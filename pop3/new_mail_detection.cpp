@@ -4,7 +4,10 @@
 
 namespace zepho {
 
+std::string_view TextBeforeNul(std::string_view bytes) { return bytes.substr(0, bytes.find('\0')); }
+
 std::string ParseUid(std::string_view reply) {
+  reply = TextBeforeNul(reply);
   const std::size_t first = reply.find(' ');
   if (first == std::string_view::npos) return {};
   const std::size_t second = reply.find(' ', first + 1);
@@ -19,6 +22,7 @@ bool IsNewMessage(const std::string* received, std::string_view uid) {
 }
 
 bool LineMatches(const CheckList& list, std::string_view line) {
+  line = TextBeforeNul(line);
   for (const CheckEntry& entry : list)
     if (OccursIn(entry.header, line) && OccursIn(entry.address, line)) return true;
   return false;

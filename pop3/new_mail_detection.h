@@ -12,6 +12,11 @@ namespace zepho {
 
 inline constexpr char kDummyUid[] = "dmy data strings";
 
+// A text as far as its first NUL byte: a NUL ends what is read out of a
+// reply (an id, the APOP timestamp, a header line to match), as it ends a
+// text in the platform's string functions.
+std::string_view TextBeforeNul(std::string_view bytes);
+
 // The id of a positive UIDL reply: after its second space, up to the first CR.
 // A reply with fewer than two spaces gives the empty id.
 std::string ParseUid(std::string_view reply);
@@ -20,6 +25,7 @@ std::string ParseUid(std::string_view reply);
 // followed by CR LF), or null when the client has no list.
 bool IsNewMessage(const std::string* received, std::string_view uid);
 
+// The line is matched as far as its first NUL byte.
 bool LineMatches(const CheckList& list, std::string_view line);
 bool HeadersMatch(const CheckList& list, std::string_view top_reply);
 

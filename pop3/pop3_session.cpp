@@ -70,21 +70,25 @@ void Pop3Session::OnConnected() { state_ = SessionState::Greeting; }
 SessionActions Pop3Session::OnReceived(std::string_view bytes) {
   SessionActions out;
   if (finished_) return out;
-  out.push_back({Kind::StopReplyTimer, {}});
-
+  // Every byte counts, NUL bytes too: the end of a reply is found whatever it holds.
   arrived_ += bytes.size();
-  const std::string_view text = bytes.substr(0, bytes.find('\0'));
-  buffer_.append(text.substr(0, kMaxReplyBytes - buffer_.size()));
+  buffer_.append(bytes.substr(0, kMaxReplyBytes - buffer_.size()));
 
   incomplete_ = false;
-  HandleReply(out);
+  SessionActions handled;
+  HandleReply(handled);
   if (!finished_ && incomplete_) {
-    // A reply that has not completed within the bound never will be handled.
-    if (arrived_ > kMaxReplyBytes)
+    // The reply's deadline still counts from its command, however its bytes
+    // trickle; a reply that has not completed within the bound never will.
+    if (arrived_ > kMaxReplyBytes) {
+      out.push_back({Kind::StopReplyTimer, {}});
       EndQuietly(out);
-    else
-      out.push_back({Kind::StartReplyTimer, {}});
+    }
+    return out;
   }
+  out.push_back({Kind::StopReplyTimer, {}});
+  out.insert(out.end(), std::make_move_iterator(handled.begin()),
+             std::make_move_iterator(handled.end()));
   return out;
 }
 
@@ -107,7 +111,12 @@ void Pop3Session::ClearBuffer() {
   arrived_ = 0;
 }
 
-void Pop3Session::Log(SessionActions& out) { out.push_back({Kind::Log, buffer_}); }
+// The log is a text file: a NUL byte of a reply is left out of it.
+void Pop3Session::Log(SessionActions& out) {
+  std::string text = buffer_;
+  std::erase(text, '\0');
+  out.push_back({Kind::Log, std::move(text)});
+}
 
 void Pop3Session::HandleReply(SessionActions& out) {
   if (!Has(kLineEnd)) {
@@ -137,7 +146,7 @@ void Pop3Session::OnGreeting(SessionActions& out) {
   Log(out);
   if (config_.apop == 1) {
     // The timestamp is the greeting's, also when the login follows STLS.
-    const std::string timestamp = ApopTimestamp(buffer_);
+    const std::string timestamp = ApopTimestamp(TextBeforeNul(buffer_));
     // No fallback to USER/PASS: the user asked for APOP.
     if (timestamp.empty() || timestamp.size() + config_.password.size() > kMaxApopInputBytes) {
       EndQuietly(out);

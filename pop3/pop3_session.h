@@ -68,7 +68,8 @@ class Pop3Session {
   void Begin(SessionConfig config);
   // The connection is made: the greeting is awaited.
   void OnConnected();
-  // Bytes of one receive; they count up to the first NUL byte.
+  // Bytes of one receive. While the reply stays incomplete nothing happens
+  // (its deadline counts from its command); a complete one is handled at once.
   SessionActions OnReceived(std::string_view bytes);
   // The TLS handshake after STLS succeeded: the login goes on. Nothing happens
   // in any other state.
@@ -111,8 +112,8 @@ class Pop3Session {
   std::string apop_digest_;
   CheckList check_list_{};
   WalkState walk_;
-  // Bytes of all arrivals since the last command, the parts after a NUL
-  // included: what bounds a reply that never completes.
+  // Bytes of all arrivals since the last command: what bounds a reply that
+  // never completes.
   std::size_t arrived_ = 0;
   // Set by HandleReply when the reply needs more bytes.
   bool incomplete_ = false;

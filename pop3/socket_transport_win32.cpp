@@ -83,8 +83,22 @@ bool SocketTransport::OnSocketEvent(WPARAM wparam, LPARAM lparam, ConnectionEven
         events.OnReceived(bytes);
       return true;
     }
+    case FD_CLOSE: {
+      // The FD_READ messages still in the queue would come after this one:
+      // what the server sent before it closed is read (and handled) first.
+      std::string bytes;
+      while (socket_ == current) {
+        if (!ReceiveChunk(current, bytes)) {
+          events.OnSocketError();
+          return true;
+        }
+        if (bytes.empty()) break;
+        events.OnReceived(bytes);
+      }
+      if (socket_ == current) events.OnClosed();
+      return true;
+    }
   }
-  // FD_CLOSE: a silent server is left to the reply time-out.
   return false;
 }
 

@@ -27,9 +27,9 @@ class SocketTransport : public Connection {
   void Drop() override;
   void Send(const std::string& bytes) override;
 
-  // One event message: an error, the connection made, or bytes to read, passed
-  // on to `events`. False when it is not about the current socket (or is an
-  // event the check does not act on): the window passes the message on.
+  // One event message: an error, the connection made, bytes to read, or the
+  // server's close (after the bytes still unread), passed on to `events`.
+  // False when it is not about the current socket: the window passes it on.
   bool OnSocketEvent(WPARAM wparam, LPARAM lparam, ConnectionEvents& events);
 
   // The socket of the running check, or INVALID_SOCKET.

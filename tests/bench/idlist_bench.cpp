@@ -1,14 +1,17 @@
 // The received-id list at the sizes a heavy mailbox reaches. Prints, for each
 // size, the time to get the list ready at a check's start (file read, text
 // built) and the time of one search of an absent id (a new message: the search
-// runs to the end) by each search path, and on Linux the resident memory before,
-// with and after the list. Built for Linux and for Windows (run under Wine).
+// runs to the end) by each search path, the peak of the heap while the list is
+// made ready (for a CR LF file and for one with bare LF breaks), and on Linux
+// the resident memory before, with and after the list. Built for Linux and for
+// Windows (run under Wine).
 //
 // Usage: idlist_bench [ids ...]   (default: 20000 200000)
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <new>
 #include <optional>
 #include <string>
 #include <vector>
@@ -16,6 +19,31 @@
 #include "common/byte_search.h"
 #include "common/cp932.h"
 #include "companion/companion_accounts.h"
+
+// Every allocation of the program counted: the bytes alive and their peak.
+namespace {
+std::size_t g_heap_live = 0;
+std::size_t g_heap_peak = 0;
+constexpr std::size_t kHeader = 16;  // keeps the allocation's size, and the alignment
+}  // namespace
+
+// Not inlined: the compiler would otherwise pair the malloc and free inside
+// them with the new and delete of their callers and warn of a mismatch.
+[[gnu::noinline]] void* operator new(std::size_t n) {
+  auto* block = static_cast<unsigned char*>(std::malloc(n + kHeader));
+  if (!block) throw std::bad_alloc();
+  *reinterpret_cast<std::size_t*>(block) = n;
+  g_heap_live += n;
+  g_heap_peak = std::max(g_heap_peak, g_heap_live);
+  return block + kHeader;
+}
+[[gnu::noinline]] void operator delete(void* p) noexcept {
+  if (!p) return;
+  unsigned char* block = static_cast<unsigned char*>(p) - kHeader;
+  g_heap_live -= *reinterpret_cast<std::size_t*>(block);
+  std::free(block);
+}
+[[gnu::noinline]] void operator delete(void* p, std::size_t) noexcept { operator delete(p); }
 
 namespace {
 
@@ -65,7 +93,10 @@ class BenchStore : public zepho::MailboxStore {
     std::string content;
     if (std::fseek(f, 0, SEEK_END) == 0) {
       const long size = std::ftell(f);
-      if (size > 0) content.resize(static_cast<std::size_t>(size));
+      if (size > 0) {
+        content.reserve(static_cast<std::size_t>(size) + 2);
+        content.resize(static_cast<std::size_t>(size));
+      }
       std::fseek(f, 0, SEEK_SET);
     }
     content.resize(std::fread(content.data(), 1, content.size(), f));
@@ -105,13 +136,30 @@ double MedianMs(int reps, F&& body) {
 
 volatile std::size_t g_sink;  // keeps results alive
 
+void WriteFile(const std::string& path, const std::string& bytes) {
+  if (std::FILE* f = std::fopen(path.c_str(), "wb")) {
+    std::fwrite(bytes.data(), 1, bytes.size(), f);
+    std::fclose(f);
+  }
+}
+
+// The heap's peak above what was alive before, while the list is made ready
+// from a file of `bytes`, as a multiple of the file's size.
+double LoadPeakRatio(const std::string& path, const std::string& bytes) {
+  WriteFile(path, bytes);
+  BenchStore store(path);
+  zepho::Settings settings;
+  std::optional<zepho::ReceivedIdList> list;
+  const std::size_t base = g_heap_live;
+  g_heap_peak = base;
+  g_sink = static_cast<std::size_t>(zepho::LoadReceivedIdList(store, settings, list));
+  return static_cast<double>(g_heap_peak - base) / static_cast<double>(bytes.size());
+}
+
 void Run(int ids) {
   const std::string file = MakeUidlFile(ids);
   const std::string path = "idlist_bench_uidl.tmp";
-  if (std::FILE* f = std::fopen(path.c_str(), "wb")) {
-    std::fwrite(file.data(), 1, file.size(), f);
-    std::fclose(f);
-  }
+  WriteFile(path, file);
   BenchStore store(path);
   zepho::Settings settings;
 
@@ -155,6 +203,12 @@ void Run(int ids) {
   if (rss_before >= 0)
     std::printf("  resident: before %ld KiB, with the list %ld KiB, after the check %ld KiB\n",
                 rss_before, rss_with, rss_after);
+  std::string lf_file = file;
+  std::erase(lf_file, '\r');
+  std::printf("  heap peak while made ready: CR LF file %.2f x its size, LF file %.2f x\n",
+              LoadPeakRatio(path + ".crlf", file), LoadPeakRatio(path + ".lf", lf_file));
+  std::remove((path + ".crlf").c_str());
+  std::remove((path + ".lf").c_str());
   std::remove(path.c_str());
 }
 

@@ -301,9 +301,14 @@ class FaultServer:
             raise RuntimeError("fault server did not start: %r" % line)
         self.port = int(line.split()[1])
 
-    def lines(self):
+    def raw_lines(self):
+        """The record as it stands, the time stamp of each connection included."""
         with open(self.record, "rb") as f:
             return f.read().decode("latin-1").splitlines()
+
+    def lines(self):
+        """The client's lines and the markers of connections and closes."""
+        return [line for line in self.raw_lines() if not line.startswith("--- at ")]
 
     def stop(self):
         self.proc.terminate()

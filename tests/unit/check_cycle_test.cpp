@@ -5,6 +5,7 @@
 #include "unit/fakes/toy_tls_port.h"
 
 #include <functional>
+#include <new>
 #include <optional>
 #include <string>
 #include <vector>
@@ -78,6 +79,8 @@ struct FakeShell : CycleShell, CycleTimers, TrayIconView, CycleNotices {
     timeout_calls.push_back(on);
   }
   std::vector<bool> timeout_calls;  // every call, in order
+  void SetCheckBoundTimer(bool on) override { check_bound = on; }
+  bool check_bound = false;
   bool timeout_timer_at_box = false;
   void SetTrayIcon(TrayMode m, bool paused) override {
     events.push_back(std::string("tray ") + NameOf(m) + (paused ? " paused" : ""));
@@ -142,19 +145,32 @@ struct FakeSources : CycleSources {
   int list_result = 0;
   std::vector<std::string> ids;
   std::string log;
+  // The source that fails (as a huge list fails to load: no memory).
+  enum class Failing { None, IdList, CheckList, Log, CloseLog } failing = Failing::None;
+  void FailIf(Failing at) {
+    if (failing == at) throw std::bad_alloc();
+  }
   int LoadReceivedIdList(std::optional<ReceivedIdList>& list) override {
+    FailIf(Failing::IdList);
     if (list_result == 0) return 0;
     if (!list) list.emplace();
     list->text = WholeText(ids);
     return 1;
   }
   CheckList LoadCheckList() override {
+    FailIf(Failing::CheckList);
     CheckList l{};
     l[0] = {"From:", "boss@example.com"};
     return l;
   }
-  void AppendLog(const std::string& text) override { log += text; }
-  void CloseLog() override { ++log_closes; }
+  void AppendLog(const std::string& text) override {
+    FailIf(Failing::Log);
+    log += text;
+  }
+  void CloseLog() override {
+    ++log_closes;
+    FailIf(Failing::CloseLog);
+  }
   void SaveSettings() override {
     ++saves;
     if (save_fails) throw SettingsWriteError(L"C:\\ZEPHO\\ZEPHO.ini");
@@ -389,25 +405,27 @@ TEST_F(CycleTest, RejectedPasswordAsksAgain) {
   EXPECT_EQ(sources.log_closes, 1);
 }
 
+// Each arrival sets the reply timer at most once: restarted (true) for the
+// next command, stopped (false) at the end, and not at all while the reply is
+// incomplete, whose deadline counts from its command.
 TEST_F(CycleTest, EachArrivalSetsTheReplyTimerOnce) {
-  // What each arrival leaves the timer in: restarted (true) or stopped (false).
-  struct Step { std::string bytes; bool running; };
+  struct Step { std::string bytes; std::vector<bool> calls; };
   const Step steps[] = {
-      {"+OK ready\r\n", true},        // USER sent
-      {"+O", true},                    // incomplete: the wait is bounded afresh
-      {"K\r\n", true},                 // PASS sent
-      {"+OK\r\n", true},               // STAT sent
-      {"+OK 1 100\r\n", true},         // TOP 1 0 sent
-      {"+OK\r\nSubject: a\r\n", true},  // header not complete yet
-      {"\r\n.\r\n", true},             // QUIT sent
-      {"+OK bye\r\n", false},          // the end
+      {"+OK ready\r\n", {true}},        // USER sent
+      {"+O", {}},                        // incomplete: the deadline stays
+      {"K\r\n", {true}},                 // PASS sent
+      {"+OK\r\n", {true}},               // STAT sent
+      {"+OK 1 100\r\n", {true}},         // TOP 1 0 sent
+      {"+OK\r\nSubject: a\r\n", {}},     // header not complete yet
+      {"\r\n.\r\n", {true}},             // QUIT sent
+      {"+OK bye\r\n", {false}},          // the end
   };
   cycle.StartCheck();
   cycle.OnConnected();
   for (const Step& step : steps) {
     shell.timeout_calls.clear();
     cycle.OnReceived(step.bytes);
-    EXPECT_EQ(shell.timeout_calls, std::vector<bool>{step.running}) << step.bytes;
+    EXPECT_EQ(shell.timeout_calls, step.calls) << step.bytes;
   }
   EXPECT_EQ(connection.calls.back(), "close");
   EXPECT_EQ(shell.events, std::vector<std::string>{"post end"});
@@ -464,6 +482,157 @@ TEST_F(CycleTest, SettingsShownStopsCounting) {
   EXPECT_EQ(cycle.CheckTicks, 0);
 }
 
+
+// A failure anywhere in a check (here: no memory in one of the sources) ends
+// that check and arms the cycle again: the tray stays usable.
+TEST_F(CycleTest, AFailureInACheckEndsItAndTheCycleGoesOn) {
+  using F = FakeSources::Failing;
+  struct Case { const char* name; F failing; int arrivals; };
+  const Case cases[] = {
+      {"loading the received ids", F::IdList, 0},
+      {"writing the first log line", F::Log, 1},
+      {"loading the check list at STAT", F::CheckList, 4},
+      {"letting go of the log at the end", F::CloseLog, 6},
+  };
+  const std::string server[] = {"+OK ready\r\n", "+OK\r\n", "+OK\r\n", "+OK 1 10\r\n",
+                                "+OK\r\nFrom: x\r\n\r\n.\r\n", "+OK bye\r\n"};
+  settings.LOG = 1;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    sources.failing = c.failing;
+    connection.calls.clear();
+    shell.check_timer = false;
+    bool failed = false;
+    try {
+      cycle.StartCheck();
+      cycle.OnConnected();
+      for (int i = 0; i < c.arrivals && i < 6; ++i) cycle.OnReceived(server[i]);
+      cycle.EndCheck();
+    } catch (const std::bad_alloc&) {
+      failed = true;  // the shell shows it
+    }
+    EXPECT_TRUE(failed);
+    EXPECT_EQ(cycle.Waiting(), 1) << "the tray menu is usable again";
+    EXPECT_TRUE(shell.check_timer) << "the next check comes";
+    EXPECT_FALSE(shell.timeout_timer);
+    EXPECT_FALSE(shell.check_bound);
+    if (!connection.calls.empty() && connection.calls[0].rfind("open", 0) == 0) {
+      EXPECT_TRUE(connection.calls.back() == "drop" || connection.calls.back() == "close")
+          << connection.calls.back();
+    }
+    // The next check runs as usual.
+    sources.failing = F::None;
+    cycle.StartCheck();
+    EXPECT_EQ(cycle.phase(), CheckPhase::Running);
+    cycle.OnSocketError();
+    cycle.EndCheck();
+  }
+}
+
+// A reply must be complete within 7 ticks of its command, however its bytes
+// trickle in: arrivals do not put its deadline off.
+TEST_F(CycleTest, ATricklingReplyEndsAtItsDeadline) {
+  settings.LOG = 1;
+  cycle.StartCheck();
+  cycle.OnConnected();
+  cycle.OnReceived("+OK ready\r\n");  // USER sent: its deadline starts
+  for (int tick = 1; tick < kTimeoutTicks; ++tick) {
+    cycle.OnReceived("+");
+    cycle.Timer2Timer();
+    ASSERT_TRUE(shell.events.empty()) << "tick " << tick;
+  }
+  cycle.OnReceived("O");
+  cycle.Timer2Timer();
+  EXPECT_EQ(shell.events, std::vector<std::string>{"post end"});
+  EXPECT_EQ(connection.calls.back(), "close");
+  EXPECT_NE(sources.log.find("TIME OUT\r\n"), std::string::npos);
+}
+
+// The server's close ends the check at once, in whatever state, after what it
+// sent before was handled.
+TEST_F(CycleTest, AClosedConnectionEndsTheCheckAtOnce) {
+  struct Case { const char* name; std::vector<std::string> before; std::string sent_last; };
+  const Case cases[] = {
+      {"before the greeting", {}, ""},
+      {"after USER", {"+OK ready\r\n"}, "send USER user\r\n"},
+      {"in the middle of a TOP reply",
+       {"+OK ready\r\n", "+OK\r\n", "+OK\r\n", "+OK 2 10\r\n", "+OK\r\nFrom: a\r\n"},
+       "send TOP 2 0\r\n"},
+  };
+  settings.LOG = 1;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    shell.events.clear();
+    connection.calls.clear();
+    sources.log.clear();
+    cycle.StartCheck();
+    cycle.OnConnected();
+    for (const std::string& bytes : c.before) cycle.OnReceived(bytes);
+    if (!c.sent_last.empty()) {
+      ASSERT_GE(connection.calls.size(), 2u);
+      EXPECT_EQ(connection.calls[connection.calls.size() - 1], c.sent_last);
+    }
+    cycle.OnClosed();
+    EXPECT_EQ(shell.events, std::vector<std::string>{"post end"});
+    EXPECT_EQ(connection.calls.back(), "drop");
+    EXPECT_FALSE(shell.timeout_timer);
+    EXPECT_TRUE(sources.log.ends_with("CONNECTION CLOSED\r\n")) << sources.log;
+    // Late events of that connection are not the check's.
+    cycle.OnReceived("+OK\r\n");
+    cycle.OnClosed();
+    EXPECT_EQ(shell.events, std::vector<std::string>{"post end"});
+    cycle.EndCheck();
+  }
+  // After the reply to QUIT the connection is closed already: nothing more.
+  shell.events.clear();
+  cycle.StartCheck();
+  cycle.OnConnected();
+  for (const char* bytes : {"+OK ready\r\n", "+OK\r\n", "+OK\r\n", "+OK 0 0\r\n", "+OK bye\r\n"})
+    cycle.OnReceived(bytes);
+  cycle.OnClosed();
+  EXPECT_EQ(shell.events, std::vector<std::string>{"post end"});
+}
+
+// However its replies come, a check ends at its bound; the bound's timer runs
+// only while a check does.
+TEST_F(CycleTest, TheWholeCheckIsBounded) {
+  settings.LOG = 1;
+  cycle.StartCheck();
+  EXPECT_TRUE(shell.check_bound);
+  cycle.OnConnected();
+  cycle.OnReceived("+OK ready\r\n");
+  cycle.CheckBoundTimer();
+  EXPECT_EQ(shell.events, std::vector<std::string>{"post end"});
+  EXPECT_EQ(connection.calls.back(), "close");
+  EXPECT_FALSE(shell.check_bound);
+  cycle.EndCheck();
+  shell.events.clear();
+  cycle.CheckBoundTimer();  // a late tick between checks
+  EXPECT_TRUE(shell.events.empty());
+  // Every other end of a check stops it too.
+  cycle.StartCheck();
+  cycle.OnSocketError();
+  cycle.EndCheck();
+  EXPECT_FALSE(shell.check_bound);
+}
+
+// The tray menu's loop handles the timers: a check that fell due while the
+// menu was open voids the item chosen in it.
+TEST_F(CycleTest, AMenuChoiceMadeAfterACheckStartedIsVoid) {
+  settings.PopTime = 1;
+  cycle.ArmCheckTimer();
+  const bool enabled = cycle.Waiting() == 1;
+  EXPECT_TRUE(cycle.MenuChoiceStands(enabled));
+  cycle.Timer1Timer();
+  cycle.Timer1Timer();  // due while the menu is open
+  EXPECT_FALSE(cycle.MenuChoiceStands(enabled));
+  cycle.StartCheck();
+  EXPECT_FALSE(cycle.MenuChoiceStands(enabled));
+  cycle.OnSocketError();
+  cycle.EndCheck();
+  EXPECT_TRUE(cycle.MenuChoiceStands(enabled)) << "a check that came and went changes nothing";
+  EXPECT_FALSE(cycle.MenuChoiceStands(false));
+}
 
 // The prompt's Enter keeps the password for this run even when the settings
 // file cannot be written: the failure is told and the check still starts.
@@ -664,20 +833,22 @@ TEST_F(TlsCycleTest, ImplicitTlsCheckRunsTheDialogueInsideTls) {
 TEST_F(TlsCycleTest, EachArrivalSetsTheReplyTimerOnce) {
   settings.Tls = kTlsImplicit;
   Start();
-  struct Step { std::string bytes; bool running; };
+  struct Step { std::string bytes; std::vector<bool> calls; };
+  const std::string hello = Record(0x16, "SERVER-HELLO");
   const Step steps[] = {
-      {Record(0x16, "SERVER-HELLO"), true},                       // the handshake goes on
-      {Record(0x16, "FINISHED") + DataRecord("+OK ready\r\n"), true},  // USER sent
-      {DataRecord("+O"), true},                                    // incomplete reply
-      {DataRecord("K\r\n"), true},                                 // PASS sent
-      {DataRecord("+OK\r\n"), true},                               // STAT sent
-      {DataRecord("+OK 0 0\r\n"), true},                           // QUIT sent
-      {DataRecord("+OK bye\r\n"), false},                          // the end
+      {hello.substr(0, 4), {}},                                        // part of a record
+      {hello.substr(4), {}},                                           // the handshake goes on
+      {Record(0x16, "FINISHED") + DataRecord("+OK ready\r\n"), {true}},  // USER sent
+      {DataRecord("+O"), {}},                                          // incomplete reply
+      {DataRecord("K\r\n"), {true}},                                   // PASS sent
+      {DataRecord("+OK\r\n"), {true}},                                 // STAT sent
+      {DataRecord("+OK 0 0\r\n"), {true}},                             // QUIT sent
+      {DataRecord("+OK bye\r\n"), {false}},                            // the end
   };
   for (const Step& step : steps) {
     shell.timeout_calls.clear();
     tls_cycle.OnReceived(step.bytes);
-    EXPECT_EQ(shell.timeout_calls, std::vector<bool>{step.running}) << step.bytes;
+    EXPECT_EQ(shell.timeout_calls, step.calls) << step.bytes;
   }
   EXPECT_EQ(connection.calls.back(), "close");
 }

@@ -42,6 +42,11 @@ TEST(DetectionLineMatches, Table) {
        "From: me@example.com\r", false},
       {"no hit on a trail byte", ListOf({{"From:", "\\"}}), "From: " + kHyo + "\r", false},
       {"real backslash after 表", ListOf({{"From:", "\\"}}), "From: " + kHyo + "\\\r", true},
+      // A NUL ends the text of its line: what follows it is not looked at.
+      {"address after a NUL", ListOf({{"From:", "boss@example.com"}}),
+       std::string("From: Boss\0 <boss@example.com>\r", 31), false},
+      {"address before a NUL", ListOf({{"From:", "boss@example.com"}}),
+       std::string("From: boss@example.com\0junk\r", 28), true},
   };
   for (const Case& c : cases) EXPECT_EQ(LineMatches(c.list, c.line), c.match) << c.name;
 }
@@ -107,6 +112,7 @@ TEST(DetectionParseUid, Table) {
       {"+OK 2 \r\n", ""},
       {"+OK\r\n 2 id\r\n", "id"},         // spaces are counted over the whole reply
       {"+OK 1 " + std::string(300, 'u') + "\r\n", std::string(300, 'u')},
+      {std::string("+OK 2 ab\0cd\r\n", 13), "ab"},  // a NUL ends the id
   };
   for (const Case& c : cases) EXPECT_EQ(ParseUid(c.reply), c.uid) << c.reply;
 }

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <optional>
 #include <string>
@@ -54,7 +55,8 @@ struct Dialogue {
   int match = 0;
   int count = 0;
   int list_loads = 0;
-  // Replies holding NUL bytes depend on where the arrivals are cut.
+  // Whether the outcome holds however the arrivals are cut (bytes injected
+  // behind the STLS reply are seen only when they come with it).
   bool splittable = true;
   std::optional<std::string> log = std::nullopt;  // when not simply derived from the steps
 };
@@ -100,16 +102,16 @@ Outcome Replay(const Dialogue& d, const Splitter& split) {
         continue;
       }
       EXPECT_LE(session.buffer().size(), kMaxReplyBytes);
-      if (actions.empty()) {
-        ADD_FAILURE() << "step " << i << ": no actions";
+      if (p + 1 < pieces.size()) {
+        // Before its last byte a step's reply is incomplete: nothing happens,
+        // and its deadline still counts from its command.
+        EXPECT_TRUE(actions.empty()) << "step " << i << " piece " << p;
         continue;
       }
+      // A step may end a part of a reply (nothing happens); a complete reply
+      // first stops the timer.
+      if (actions.empty()) continue;
       EXPECT_EQ(actions.front().kind, Kind::StopReplyTimer);
-      if (p + 1 < pieces.size()) {
-        // Before its last byte a step's reply is incomplete: only the timer restarts.
-        const SessionActions waiting = {{Kind::StopReplyTimer, {}}, {Kind::StartReplyTimer, {}}};
-        EXPECT_EQ(actions, waiting) << "step " << i << " piece " << p;
-      }
       SessionActions all = actions;
       for (std::size_t a = 0; a < all.size(); ++a) {
         const SessionAction& act = all[a];
@@ -149,7 +151,12 @@ std::string ExpectedLog(const Dialogue& d) {
   if (d.log) return *d.log;
   std::string log;
   for (const Step& s : d.steps) {
-    if (s.logged) log += s.server;
+    // The log is text: NUL bytes are left out of it.
+    if (s.logged) {
+      std::string text = s.server;
+      std::erase(text, '\0');
+      log += text;
+    }
     for (const std::string& line : s.client)
       if (line != kHandshake) log += line;
   }
@@ -331,9 +338,17 @@ std::vector<Dialogue> Dialogues() {
         {"+OK\r\n", {"PASS secret\r\n"}},
         {"-ERR? no, +OK after all\r\n", {"STAT\r\n"}}},
        EndKind::None},
-      {"a NUL byte cuts its arrival", no_list,
-       {{"+OK ready\0junk\r\n"s, {}}, {"\r\n", {"USER alice\r\n"}}},
-       EndKind::None, 0, 0, 0, false, "+OK ready\r\nUSER alice\r\n"},
+      // A NUL byte does not hide the line end after it; the log leaves it out.
+      {"a NUL byte in the greeting", no_list,
+       {{"+OK ready\0junk\r\n"s, {"USER alice\r\n"}}}, EndKind::None},
+      // The fault of old: everything after a NUL of an arrival was dropped, the
+      // final line with it, and the walk stalled there.
+      {"a NUL byte in a header with the final line in the same arrival", no_list,
+       Join(Login(), {{"+OK 2 300\r\n", {"TOP 2 0\r\n"}},
+                      {"+OK\r\nFrom: Nul\0Sender <a@example.com>\r\n\r\n.\r\n"s, {"TOP 1 0\r\n"}},
+                      {Top("b@example.com"), {"QUIT\r\n"}},
+                      {"+OK\r\n", {}}}),
+       EndKind::End, 0, 2, 1},
       {"QUIT answered negatively still ends", no_list,
        Join(Login(), {{"+OK 0 0\r\n", {"QUIT\r\n"}}, {"-ERR whatever\r\n", {}}}), EndKind::End},
       {"TOP reply with neither +OK nor -ER ends", no_list,
@@ -447,10 +462,9 @@ class Pop3SessionArrival : public ::testing::Test {
 
 TEST_F(Pop3SessionArrival, ActionSequences) {
   Start();
-  EXPECT_EQ(session.OnReceived("+OK PO"),
-            (SessionActions{Act(Kind::StopReplyTimer), Act(Kind::StartReplyTimer)}));
-  EXPECT_EQ(session.OnReceived(""),
-            (SessionActions{Act(Kind::StopReplyTimer), Act(Kind::StartReplyTimer)}));
+  // An incomplete reply changes nothing: its deadline counts from its command.
+  EXPECT_EQ(session.OnReceived("+OK PO"), SessionActions{});
+  EXPECT_EQ(session.OnReceived(""), SessionActions{});
   EXPECT_EQ(session.OnReceived("P3 ready\r\n"),
             (SessionActions{Act(Kind::StopReplyTimer), Act(Kind::Log, kGreeting),
                             Act(Kind::Log, "USER alice\r\n"), Act(Kind::Send, "USER alice\r\n"),
@@ -475,7 +489,7 @@ TEST_F(Pop3SessionArrival, TopWithoutFinalLineKeepsWaiting) {
   SessionConfig config;
   ToStat("+OK 2 10\r\n", std::move(config));
   EXPECT_EQ(session.state(), SessionState::Top);
-  const SessionActions waiting{Act(Kind::StopReplyTimer), Act(Kind::StartReplyTimer)};
+  const SessionActions waiting{};
   EXPECT_EQ(session.OnReceived("+OK\r\nFrom: a@b\r\n"), waiting);
   EXPECT_EQ(session.OnReceived("\r\n"), waiting);
   EXPECT_EQ(session.OnReceived(".\r"), waiting);
@@ -567,8 +581,7 @@ TEST_F(Pop3SessionBounds, GreetingOfExactlyTheBoundIsHandled) {
 TEST_F(Pop3SessionBounds, IncompleteReplyAtTheBoundWaitsOneByteOverEnds) {
   Start();
   const std::string start = "+OK " + std::string(kMaxReplyBytes - 4, 'g');
-  EXPECT_EQ(session.OnReceived(start),
-            (SessionActions{Act(Kind::StopReplyTimer), Act(Kind::StartReplyTimer)}));
+  EXPECT_EQ(session.OnReceived(start), SessionActions{});
   EXPECT_EQ(session.buffer().size(), kMaxReplyBytes);
   // The line end comes too late: it is past the bound.
   EXPECT_EQ(session.OnReceived("\r\n"), (SessionActions{Act(Kind::StopReplyTimer), Act(Kind::End)}));
@@ -612,11 +625,11 @@ TEST_F(Pop3SessionBounds, ReplyCompleteWithinTheBoundIsHandledDespiteExcess) {
   EXPECT_EQ(session.walk().NewMailCount, 1);
 }
 
-TEST_F(Pop3SessionBounds, BytesCutOffByNulCountTowardTheBound) {
+TEST_F(Pop3SessionBounds, NulBytesCountTowardTheBound) {
   Start();
-  EXPECT_EQ(session.OnReceived(std::string("+OK", 3) + std::string(kMaxReplyBytes / 2, '\0')).back(),
-            Act(Kind::StartReplyTimer));
-  EXPECT_EQ(session.buffer(), "+OK");
+  EXPECT_EQ(session.OnReceived(std::string("+OK", 3) + std::string(kMaxReplyBytes / 2, '\0')),
+            SessionActions{});
+  EXPECT_EQ(session.buffer().size(), 3 + kMaxReplyBytes / 2);
   // A server that sends only NUL bytes cannot hold the check open forever.
   EXPECT_EQ(session.OnReceived(std::string(kMaxReplyBytes / 2, '\0')).back(), Act(Kind::End));
 }

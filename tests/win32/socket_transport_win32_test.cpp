@@ -154,7 +154,58 @@ struct RecordedEvents : ConnectionEvents {
   void OnConnected() override { trace += "[connected]"; }
   void OnReceived(std::string_view bytes) override { trace += std::string(bytes); }
   void OnSocketError() override { trace += "[error]"; }
+  void OnClosed() override { trace += "[closed]"; }
 };
+
+// Hands every socket message to the transport, as the application window
+// does, until `done` holds or the time is up.
+template <typename Done>
+void Dispatch(NotifyWindow& window, SocketTransport& t, RecordedEvents& events, Done done,
+              DWORD ms = 5000) {
+  const DWORD until = GetTickCount() + ms;
+  MSG msg;
+  while (!done() && static_cast<LONG>(until - GetTickCount()) > 0) {
+    while (PeekMessageW(&msg, window.hwnd(), 0, 0, PM_REMOVE))
+      if (msg.message == kSocketMessage) t.OnSocketEvent(msg.wParam, msg.lParam, events);
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
+  }
+}
+
+// The server's close comes after what it sent: the bytes first, then the close.
+TEST_F(TransportTest, AServersCloseComesAfterItsBytes) {
+  NotifyWindow window;
+  Listener server;
+  SocketTransport t(window.hwnd(), kSocketMessage);
+  RecordedEvents events;
+  ASSERT_EQ(t.Open("127.0.0.1", server.port()), Connection::OpenResult::Ok);
+  SOCKET peer = server.Accept();
+  const std::string reply = "+OK\r\nFrom: a\r\n" + std::string(70000, 'x');
+  send(peer, reply.data(), static_cast<int>(reply.size()), 0);
+  shutdown(peer, SD_SEND);
+  closesocket(peer);
+  Dispatch(window, t, events, [&] { return events.trace.find("[closed]") != std::string::npos; });
+  EXPECT_EQ(events.trace, "[connected]" + reply + "[closed]");
+}
+
+// A reset ends the check without waiting.
+TEST_F(TransportTest, AResetIsAnError) {
+  NotifyWindow window;
+  Listener server;
+  SocketTransport t(window.hwnd(), kSocketMessage);
+  RecordedEvents events;
+  ASSERT_EQ(t.Open("127.0.0.1", server.port()), Connection::OpenResult::Ok);
+  SOCKET peer = server.Accept();
+  Dispatch(window, t, events, [&] { return !events.trace.empty(); });
+  const linger abortive{1, 0};
+  setsockopt(peer, SOL_SOCKET, SO_LINGER, reinterpret_cast<const char*>(&abortive),
+             sizeof abortive);
+  closesocket(peer);
+  Dispatch(window, t, events, [&] { return events.trace.size() > 11; });
+  // Windows reports a reset as FD_CLOSE with WSAECONNRESET (an error), Wine 8
+  // as a plain FD_CLOSE: either way the check ends now, once.
+  EXPECT_TRUE(events.trace == "[connected][error]" || events.trace == "[connected][closed]")
+      << events.trace;
+}
 
 TEST_F(TransportTest, EventMessagesReachTheEventsOfTheCurrentSocketOnly) {
   NotifyWindow window;
