@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "unit/ip_address_printer.h"
+
 namespace zepho {
 namespace {
 

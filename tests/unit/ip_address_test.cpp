@@ -5,6 +5,8 @@
 #include <optional>
 #include <string>
 
+#include "unit/ip_address_printer.h"
+
 namespace zepho {
 namespace {
 

@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "unit/ip_address_printer.h"
+
 namespace zepho {
 namespace {
 
