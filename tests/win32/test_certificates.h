@@ -55,16 +55,45 @@ class TestCa {
   bool ok() const { return root_ != nullptr; }
   PCCERT_CONTEXT root() const { return root_; }
 
+  // What a leaf's subject alternative name holds: host names and addresses
+  // (4 or 16 bytes, network order).
+  struct AltNames {
+    std::vector<std::wstring> dns;
+    std::vector<std::vector<BYTE>> ip;
+  };
+
   // A certificate for CN=localhost with `serial`, naming `crl_url` as its CRL
-  // distribution point unless it is empty. The caller frees it.
-  PCCERT_CONTEXT Issue(DWORD serial, const std::wstring& crl_url) {
+  // distribution point unless it is empty, and `alt` as its other names. The
+  // caller frees it.
+  PCCERT_CONTEXT Issue(DWORD serial, const std::wstring& crl_url, AltNames alt = {}) {
     const std::vector<BYTE> subject = Name(L"CN=localhost");
     CERT_BASIC_CONSTRAINTS2_INFO leaf{FALSE, FALSE, 0};
     std::vector<BYTE> bc = Encode(X509_BASIC_CONSTRAINTS2, &leaf);
-    CERT_EXTENSION ext[2] = {
+    CERT_EXTENSION ext[3] = {
         {const_cast<char*>(szOID_BASIC_CONSTRAINTS2), FALSE, {static_cast<DWORD>(bc.size()), bc.data()}},
+        {},
         {}};
     DWORD count = 1;
+    std::vector<CERT_ALT_NAME_ENTRY> names;
+    for (std::wstring& dns : alt.dns) {
+      CERT_ALT_NAME_ENTRY e{};
+      e.dwAltNameChoice = CERT_ALT_NAME_DNS_NAME;
+      e.pwszDNSName = dns.data();
+      names.push_back(e);
+    }
+    for (std::vector<BYTE>& ip : alt.ip) {
+      CERT_ALT_NAME_ENTRY e{};
+      e.dwAltNameChoice = CERT_ALT_NAME_IP_ADDRESS;
+      e.IPAddress = {static_cast<DWORD>(ip.size()), ip.data()};
+      names.push_back(e);
+    }
+    CERT_ALT_NAME_INFO alt_info{static_cast<DWORD>(names.size()), names.data()};
+    std::vector<BYTE> san;
+    if (!names.empty()) {
+      san = Encode(X509_ALTERNATE_NAME, &alt_info);
+      ext[count++] = {const_cast<char*>(szOID_SUBJECT_ALT_NAME2), FALSE,
+                      {static_cast<DWORD>(san.size()), san.data()}};
+    }
     std::vector<BYTE> cdp;
     std::wstring url = crl_url;
     CERT_ALT_NAME_ENTRY entry{};
@@ -76,9 +105,8 @@ class TestCa {
       point.DistPointName.dwDistPointNameChoice = CRL_DIST_POINT_FULL_NAME;
       point.DistPointName.FullName = {1, &entry};
       cdp = Encode(X509_CRL_DIST_POINTS, &points);
-      ext[1] = {const_cast<char*>(szOID_CRL_DIST_POINTS), FALSE,
-                {static_cast<DWORD>(cdp.size()), cdp.data()}};
-      count = 2;
+      ext[count++] = {const_cast<char*>(szOID_CRL_DIST_POINTS), FALSE,
+                      {static_cast<DWORD>(cdp.size()), cdp.data()}};
     }
     return Sign(subject, serial, leaf_public_key_, ext, count);
   }
