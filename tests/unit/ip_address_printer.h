@@ -1,0 +1,14 @@
+// Test messages show an address in its written form, not as bytes.
+#pragma once
+
+#include <ostream>
+
+#include "pop3/ip_address.h"
+
+namespace zepho {
+
+inline void PrintTo(const IpAddress& address, std::ostream* out) {
+  *out << FormatIpAddress(address);
+}
+
+}  // namespace zepho
