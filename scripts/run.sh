@@ -32,8 +32,9 @@ trap cleanup EXIT
 
 if ! grep -qiE '^PopAddress="?[^"[:space:]]' "$run/ZEPHO.ini" 2>/dev/null; then
   demo=$(mktemp -d /tmp/zepho-demo.XXXXXX)
-  port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])')
-  bash scripts/dovecot.sh demo "$demo" "$port"
+  started=$(bash scripts/dovecot.sh demo "$demo" 0)
+  port=$(sed -n 's/^PORT //p' <<<"$started")
+  sed '/^PORT /d' <<<"$started"
   # The password "demo" as the program stores it, by the program's own code
   # (the win32 build above makes the tool for this machine).
   stored=$(build/win32/host-tools/tools/stored_password demo)

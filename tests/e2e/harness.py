@@ -4,6 +4,7 @@ The environment comes from scripts/test.sh (Wine prefix, DISPLAY with Wine's
 virtual desktop) and from ctest (paths of the programs under test)."""
 import glob
 import os
+import re
 import sys
 import shutil
 import subprocess
@@ -320,12 +321,15 @@ class Dovecot:
 
     def __init__(self, user="user", password="secret", tls=None):
         self.dir = tempfile.mkdtemp(prefix="zd.", dir="/tmp")
-        self.port = free_port()
-        self.tls_port = free_port() if tls else None
         self.user = user
-        extra = ["--tls", tls[0], tls[1], str(self.tls_port)] if tls else []
-        subprocess.run(["bash", os.path.join(ROOT, "scripts", "dovecot.sh"), "start", self.dir,
-                        str(self.port), user, password, *extra], check=True, timeout=60)
+        # Port 0: the script finds free ports itself and says which it got.
+        extra = ["--tls", tls[0], tls[1], "0"] if tls else []
+        out = subprocess.run(["bash", os.path.join(ROOT, "scripts", "dovecot.sh"), "start", self.dir,
+                              "0", user, password, *extra], check=True, stdout=subprocess.PIPE,
+                             timeout=60).stdout.decode()
+        ports = dict(re.findall(r"^(PORT|TLSPORT) ([0-9]+)$", out, re.M))
+        self.port = int(ports["PORT"])
+        self.tls_port = int(ports["TLSPORT"]) if tls else None
 
     def wire(self):
         """Every byte clients sent, as it came over the wire (over TLS the login
@@ -364,13 +368,6 @@ class Dovecot:
         subprocess.run(["bash", os.path.join(ROOT, "scripts", "dovecot.sh"), "stop", self.dir],
                        timeout=60)
         shutil.rmtree(self.dir, ignore_errors=True)
-
-
-def free_port():
-    import socket
-    with socket.socket() as s:
-        s.bind(("127.0.0.1", 0))
-        return s.getsockname()[1]
 
 
 def set_mailbox_path(path, env=None):
