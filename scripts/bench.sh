@@ -16,7 +16,9 @@ build/bench/tests/bench/idlist_bench
 
 preset=$ZEPHO_WINE_ARCH
 cmake --preset "$preset" >/dev/null
-cmake --build --preset "$preset" --target ZEPHO idlist_bench pop3_floor >/dev/null
+cmake --build --preset "$preset" --target ZEPHO idlist_bench pop3_floor host_tools >/dev/null
+# The settings files' stored passwords come from the program's own code.
+export ZEPHO_STORED_PASSWORD=$PWD/build/$preset/host-tools/tools/stored_password
 zepho_start_test_session
 echo
 echo "== received-id list, $preset build under Wine"

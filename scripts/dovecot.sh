@@ -9,12 +9,15 @@
 #                                             byte on TLSPORT, with the PEM files CERT and KEY;
 #                                             with --oauth2: AUTH XOAUTH2 and OAUTHBEARER too,
 #                                             taking JWTs of ISSUER signed (HS256) with the
-#                                             secret bytes in KEYFILE, the user in "email"
+#                                             secret bytes in KEYFILE, the user in "email";
+#                                             a port 0 is one free port that it finds; prints
+#                                             "PORT <n>" (and "TLSPORT <n>") once it greets
 #   dovecot.sh add DIR USER INDEX FILE        deliver FILE as message INDEX (1 = oldest);
 #                                             prints its unique id (what UIDL returns)
 #   dovecot.sh sent DIR                       the client's lines of all sessions, in order
 #   dovecot.sh stop DIR                       stop the instance of DIR
 #   dovecot.sh demo DIR PORT                  user demo / password demo, three messages
+#                                             (PORT 0 as for start)
 set -euo pipefail
 
 die() { echo "dovecot.sh: $*" >&2; exit 1; }
@@ -187,6 +190,36 @@ write_oauth2_config() {  # DIR
     "  args = $dir/dovecot-oauth2.conf.ext" '}' >> "$dir/dovecot.conf"
 }
 
+valid_port() { [[ $1 =~ ^[0-9]+$ ]] && [ "$1" -le 65535 ]; }
+
+# A port to try where the caller asked for any (0). Dovecot cannot listen on
+# port 0 (there it means "no listener") nor tell which port it got, so the
+# script chooses and starts again on another port when that one is taken: the
+# port is held from Dovecot's own bind on, and instances started at the same
+# time cannot end up on one port. Below Linux's default range of ports for
+# outgoing connections (32768-60999).
+random_port() { echo $(( 20000 + (RANDOM * 32768 + RANDOM) % 12768 )); }
+
+# Starts the daemon on the ports of the config; fails with status 3 when a port is taken.
+launch() {  # DIR
+  local dir=$1 out=$1/start.out
+  # The daemon keeps every descriptor it inherits: a pipe of the caller would
+  # keep the caller (a test runner, a command substitution) waiting for it.
+  if (
+    for fd in /proc/$BASHPID/fd/*; do
+      fd=${fd##*/}
+      if [ "$fd" -gt 2 ]; then eval "exec $fd>&-"; fi
+    done
+    exec dovecot -c "$dir/dovecot.conf"
+  ) </dev/null >"$out" 2>&1; then
+    cat "$out" >> "$dir/dovecot.log"
+    return 0
+  fi
+  cat "$out" >> "$dir/dovecot.log"
+  grep -q 'Address already in use' "$out" && return 3
+  return 1
+}
+
 cmd_start() {
   if [ $# -ge 3 ] && [ "${*: -3:1}" = --oauth2 ]; then
     OAUTH2_ISSUER=${*: -2:1} OAUTH2_KEY=${*: -1:1}
@@ -195,14 +228,15 @@ cmd_start() {
     set -- "${@:1:$#-3}"
   fi
   [ $# -eq 4 ] || { [ $# -eq 8 ] && [ "$5" = --tls ]; } || usage
-  local dir port=$2 user=$3 pass=$4 pid up tls=()
+  local dir want_port=$2 user=$3 pass=$4 pid up tls=() want_tls= port tls_port attempt status
   if [ $# -eq 8 ]; then
     [ -f "$6" ] && [ -f "$7" ] || die "no such certificate or key: $6 $7"
-    [[ $8 =~ ^[0-9]+$ ]] && [ "$8" -ge 1 ] && [ "$8" -le 65535 ] || die "bad TLS port: $8"
-    tls=("$(realpath -- "$6")" "$(realpath -- "$7")" "$8")
+    valid_port "$8" || die "bad TLS port: $8"
+    tls=("$(realpath -- "$6")" "$(realpath -- "$7")")
+    want_tls=$8
   fi
   dir=$(abs_dir "$1")
-  [[ $port =~ ^[0-9]+$ ]] && [ "$port" -ge 1 ] && [ "$port" -le 65535 ] || die "bad port: $port"
+  valid_port "$want_port" || die "bad port: $want_port"
   [[ $user =~ ^[^:[:space:]]+$ ]] || die "bad user name: $user"
   [[ $pass != *[:$'\n']* ]] || die "the password may not hold ':' or a line break"
 
@@ -212,7 +246,7 @@ cmd_start() {
     rm -f "$(pid_file "$dir")"
   fi
   # Otherwise a server already on the port would pass for ours.
-  greets "$port" && die "port $port already answers"
+  if [ "$want_port" -ne 0 ]; then greets "$want_port" && die "port $want_port already answers"; fi
 
   mkdir -p "$dir/run" "$dir/state" "$dir/rawlog/pre" "$dir/rawlog/post"
   chmod 755 "$dir"
@@ -229,24 +263,36 @@ cmd_start() {
   printf '%s:{PLAIN}%s::::::\n' "$user" "$pass" > "$dir/users"
   chmod 644 "$dir/users"
   maildir_of "$dir" "$user" >/dev/null
-  write_config "$dir" "$port" "${tls[@]}"
-  write_oauth2_config "$dir"
 
-  # The daemon keeps every descriptor it inherits: a pipe of the caller would
-  # keep the caller (a test runner, a command substitution) waiting for it.
-  if ! (
-    for fd in /proc/$BASHPID/fd/*; do
-      fd=${fd##*/}
-      if [ "$fd" -gt 2 ]; then eval "exec $fd>&-"; fi
-    done
-    exec dovecot -c "$dir/dovecot.conf"
-  ) </dev/null >>"$dir/dovecot.log" 2>&1; then
+  for attempt in $(seq 1 20); do
+    port=$want_port tls_port=$want_tls
+    [ "$port" -eq 0 ] && port=$(random_port)
+    if [ -n "$want_tls" ]; then
+      while [ "$tls_port" -eq 0 ] || [ "$tls_port" -eq "$port" ]; do tls_port=$(random_port); done
+      write_config "$dir" "$port" "${tls[@]}" "$tls_port"
+    else
+      write_config "$dir" "$port"
+    fi
+    write_oauth2_config "$dir"
+    status=0
+    launch "$dir" || status=$?
+    [ "$status" -eq 0 ] && break
+    if [ "$status" -eq 3 ] && { [ "$want_port" -eq 0 ] || [ "${want_tls:-1}" -eq 0 ]; }; then
+      continue
+    fi
     tail -n 20 "$dir/dovecot.log" >&2 2>/dev/null || true
     die "dovecot did not start"
-  fi
+  done
+  [ "$status" -eq 0 ] || die "no free port found in $attempt attempts; end of $dir/dovecot.log: $(tail -n 2 "$dir/dovecot.log")"
+
   local deadline=$(( ${EPOCHREALTIME/./} + 5000000 ))
   while [ "${EPOCHREALTIME/./}" -lt "$deadline" ]; do
-    greets "$port" && return 0
+    if greets "$port"; then
+      STARTED_PORT=$port
+      echo "PORT $port"
+      if [ -n "$want_tls" ]; then echo "TLSPORT $tls_port"; fi
+      return 0
+    fi
     sleep 0.05
   done
   echo "dovecot.sh: no greeting on port $port within 5 s; end of $dir/dovecot.log:" >&2
@@ -360,9 +406,9 @@ PY
 
 cmd_demo() {
   [ $# -eq 2 ] || usage
-  local dir port=$2 src i
+  local dir src i
   dir=$(abs_dir "$1")
-  cmd_start "$dir" "$port" demo demo
+  cmd_start "$dir" "$2" demo demo
   # The sources stay beside the server, for a look at what it serves.
   src=$dir/demo-messages
   mkdir -p "$src"
@@ -405,7 +451,7 @@ Content-Type: text/plain; charset=ISO-2022-JP
 See you there.
 EOF
   for i in 1 2 3; do cmd_add "$dir" demo "$i" "$src/$i.eml" >/dev/null; done
-  echo "POP3 demo server on 127.0.0.1:$port, user demo, password demo, 3 messages."
+  echo "POP3 demo server on 127.0.0.1:$STARTED_PORT, user demo, password demo, 3 messages."
   echo "Stop it with: $0 stop $dir"
 }
 

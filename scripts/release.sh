@@ -2,7 +2,7 @@
 # Builds the download for users: build/release/ZEPHO-<version>.zip holding the
 # 32-bit ZEPHO.exe and the user guide ZEPHO.txt (code page 932, CR LF, so that
 # Notepad on any Windows reads it), and ZEPHO-<version>.zip.sha256 beside it.
-# The version is the one in resources/version.h.
+# The version is the one the build makes from project(VERSION) in CMakeLists.txt.
 #
 # The program is built from scratch in a build folder of its own, with the same
 # preset as the tests (win32, a release build). The same sources give the same
@@ -40,9 +40,6 @@ esac
 
 bash scripts/install-deps.sh
 
-version=$(sed -n 's/^#define ZEPHO_VERSION_TEXT "\([0-9A-Za-z.]*\)"$/\1/p' resources/version.h)
-[ -n "$version" ] || { echo "release: no ZEPHO_VERSION_TEXT in resources/version.h" >&2; exit 1; }
-
 if [ -d .git ] || [ -f .git ]; then
   if [ -n "$(git status --porcelain)" ]; then
     if [ -z "$allow_dirty" ]; then
@@ -66,6 +63,10 @@ out=$(cd "$out" && pwd)
 build=$out/build-$arch
 rm -rf "$build"
 mkdir -p "$build"
+
+# Configuring writes the version text that the build puts into the program.
+cmake --preset "$arch" -B "$build" >/dev/null
+version=$(cat "$build/generated/version.txt")
 
 # The guide first, so that a character Notepad could not show stops the release
 # before the build: UTF-8 in the repository, code page 932 with CR LF in the zip.
@@ -93,7 +94,6 @@ with open(target, "wb") as f:
     f.write(text.replace("\n", "\r\n").encode("cp932"))
 EOF
 
-cmake --preset "$arch" -B "$build" >/dev/null
 cmake --build "$build" --target ZEPHO
 exe=$build/ZEPHO.exe
 file "$exe" | grep -q "$pe" || { echo "release: $exe is not a $pe program" >&2; exit 1; }

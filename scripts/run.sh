@@ -32,14 +32,12 @@ trap cleanup EXIT
 
 if ! grep -qiE '^PopAddress="?[^"[:space:]]' "$run/ZEPHO.ini" 2>/dev/null; then
   demo=$(mktemp -d /tmp/zepho-demo.XXXXXX)
-  port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])')
-  bash scripts/dovecot.sh demo "$demo" "$port"
-  # The password "demo", stored in the program's scrambled form.
-  stored=$(python3 -c '
-def scramble(b):
-    return bytes(((c >> 4) + 68 + 2 * i) & 255 if j == 0 else ((c & 15) + 69 + 2 * i) & 255
-                 for i, c in enumerate(b) for j in (0, 1))
-print(scramble(scramble(b"demo")).decode())')
+  started=$(bash scripts/dovecot.sh demo "$demo" 0)
+  port=$(sed -n 's/^PORT //p' <<<"$started")
+  sed '/^PORT /d' <<<"$started"
+  # The password "demo" as the program stores it, by the program's own code
+  # (the win32 build above makes the tool for this machine).
+  stored=$(build/win32/host-tools/tools/stored_password demo)
   printf '[NETWORK]\r\nPopAddress="127.0.0.1"\r\nPopAcount="demo"\r\nPopPort=%s\r\nApop=0\r\nPasswd=%s\r\n[OTHER]\r\nPopTime=1\r\nIconChange=1\r\nAllIconChange=1\r\nRecvSleep=0\r\nLOG=1\r\n' \
     "$port" "$stored" > "$run/ZEPHO.ini"
   echo "run: demo mailbox demo/demo on 127.0.0.1:$port; the dialogue is logged to $run/ZEPHO.LOG"

@@ -85,21 +85,30 @@ zepho_prepare_prefix() {
 }
 
 # Starts a private Xvfb unless DISPLAY is already usable; sets ZEPHO_XVFB_PID.
+# The one display helper of every script. A session needs its display across
+# several commands (Wine's desktop, ctest, the program) and until zepho_stop has
+# ended the wineservers, which a wrapper around one command (xvfb-run) does not
+# give. The server takes a free display number itself and writes it once it
+# accepts connections (-displayfd): runs starting together cannot pick the same.
 zepho_start_xvfb() {
   if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then return 0; fi
-  local n
-  for n in $(seq 90 140); do
-    [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] && continue
-    Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-    ZEPHO_XVFB_PID=$!
-    export DISPLAY=":$n"
-    local i
-    for i in $(seq 1 50); do
-      xdpyinfo >/dev/null 2>&1 && return 0
-      kill -0 "$ZEPHO_XVFB_PID" 2>/dev/null || break
-      sleep 0.1
-    done
+  local file number= i
+  file=$(mktemp)
+  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$file" </dev/null >/dev/null 2>&1 &
+  ZEPHO_XVFB_PID=$!
+  for i in $(seq 1 100); do
+    read -r number < "$file" || true
+    [[ $number =~ ^[0-9]+$ ]] && break
+    kill -0 "$ZEPHO_XVFB_PID" 2>/dev/null || break
+    sleep 0.05
   done
+  rm -f "$file"
+  if [[ $number =~ ^[0-9]+$ ]]; then
+    export DISPLAY=":$number"
+    return 0
+  fi
+  kill "$ZEPHO_XVFB_PID" 2>/dev/null || true
+  ZEPHO_XVFB_PID=
   echo "wine-env: no Xvfb display could be started" >&2
   return 1
 }

@@ -4,6 +4,7 @@ The environment comes from scripts/test.sh (Wine prefix, DISPLAY with Wine's
 virtual desktop) and from ctest (paths of the programs under test)."""
 import glob
 import os
+import re
 import sys
 import shutil
 import subprocess
@@ -278,13 +279,15 @@ def ini_for(port, password="secret", account="user", extra="", apop=0):
 
 
 def stored_password(plain):
-    def scramble(data):
-        out = bytearray()
-        for i, b in enumerate(data):
-            out.append(((b >> 4) + 68 + 2 * i) & 255)
-            out.append(((b & 15) + 69 + 2 * i) & 255)
-        return bytes(out)
-    return scramble(scramble(plain.encode("cp932"))).decode("latin-1") if plain else ""
+    """The `Passwd` value the program writes for a password (tools/stored_password,
+    the program's own code, built for this machine by the Windows build)."""
+    tool = os.environ.get("ZEPHO_STORED_PASSWORD")
+    if not tool or not os.access(tool, os.X_OK):
+        raise RuntimeError("ZEPHO_STORED_PASSWORD (%r) is not the stored_password tool: "
+                           "build the Windows preset, run through ctest" % tool)
+    out = subprocess.run([tool, "--hex", plain.encode("cp932").hex()], capture_output=True,
+                         check=True, timeout=30).stdout
+    return out.removesuffix(b"\n").decode("latin-1")
 
 
 class FaultServer:
@@ -323,12 +326,15 @@ class Dovecot:
 
     def __init__(self, user="user", password="secret", tls=None):
         self.dir = tempfile.mkdtemp(prefix="zd.", dir="/tmp")
-        self.port = free_port()
-        self.tls_port = free_port() if tls else None
         self.user = user
-        extra = ["--tls", tls[0], tls[1], str(self.tls_port)] if tls else []
-        subprocess.run(["bash", os.path.join(ROOT, "scripts", "dovecot.sh"), "start", self.dir,
-                        str(self.port), user, password, *extra], check=True, timeout=60)
+        # Port 0: the script finds free ports itself and says which it got.
+        extra = ["--tls", tls[0], tls[1], "0"] if tls else []
+        out = subprocess.run(["bash", os.path.join(ROOT, "scripts", "dovecot.sh"), "start", self.dir,
+                              "0", user, password, *extra], check=True, stdout=subprocess.PIPE,
+                             timeout=60).stdout.decode()
+        ports = dict(re.findall(r"^(PORT|TLSPORT) ([0-9]+)$", out, re.M))
+        self.port = int(ports["PORT"])
+        self.tls_port = int(ports["TLSPORT"]) if tls else None
 
     def wire(self):
         """Every byte clients sent, as it came over the wire (over TLS the login
@@ -367,13 +373,6 @@ class Dovecot:
         subprocess.run(["bash", os.path.join(ROOT, "scripts", "dovecot.sh"), "stop", self.dir],
                        timeout=60)
         shutil.rmtree(self.dir, ignore_errors=True)
-
-
-def free_port():
-    import socket
-    with socket.socket() as s:
-        s.bind(("127.0.0.1", 0))
-        return s.getsockname()[1]
 
 
 def set_mailbox_path(path, env=None):

@@ -5,6 +5,7 @@ refresh token under DPAPI in a file, and the XOAUTH2 login to Dovecot with
 its oauth2 passdb checking the provider's JWTs."""
 import json
 import os
+import re
 import shutil
 import ssl
 import subprocess
@@ -14,7 +15,7 @@ import unittest
 import urllib.parse
 import urllib.request
 
-from harness import ROOT, UI_DRIVER, WINE, free_port, to_windows, wine_env
+from harness import ROOT, UI_DRIVER, WINE, to_windows, wine_env
 from tls_pki import Pki
 from test_tls import CERT_STORE, cert_store
 
@@ -79,10 +80,12 @@ class SignInTest(unittest.TestCase):
         with open(cls.key, "wb") as f:
             f.write(os.urandom(32))
         cls.provider = Provider(cls.key)
-        cls.pop_port = free_port()
-        subprocess.run(["bash", os.path.join(ROOT, "scripts", "dovecot.sh"), "start",
-                        os.path.join(cls.folder, "dc"), str(cls.pop_port), ACCOUNT, "unused-password",
-                        "--oauth2", cls.provider.base, cls.key], check=True, timeout=60)
+        # Port 0: the script finds a free port itself and says which it got.
+        out = subprocess.run(["bash", os.path.join(ROOT, "scripts", "dovecot.sh"), "start",
+                              os.path.join(cls.folder, "dc"), "0", ACCOUNT, "unused-password",
+                              "--oauth2", cls.provider.base, cls.key], check=True,
+                             stdout=subprocess.PIPE, timeout=60).stdout.decode()
+        cls.pop_port = int(re.search(r"^PORT ([0-9]+)$", out, re.M).group(1))
         reg("add", BROWSER_KEY, "/v", "Browsers", "/d", BROWSER, "/f")
         SignInTest.record = os.path.join(cls.folder, "browser.jsonl")
 

@@ -23,14 +23,10 @@ SETTINGS = "ZEPHO設定"
 VERSION_WINDOW = "バージョン情報"
 
 
-def version_header():
-    with open(os.path.join(ROOT, "resources", "version.h"), encoding="utf-8") as f:
-        defines = dict(re.findall(r'^#define (ZEPHO_\w+) (.+)$', f.read(), re.M))
-    numbers = tuple(int(defines["ZEPHO_VERSION_" + p]) for p in ("MAJOR", "MINOR", "PATCH", "REVISION"))
-    return defines["ZEPHO_VERSION_TEXT"].strip('"'), numbers
-
-
-VERSION, NUMBERS = version_header()
+# The version the build makes from project(VERSION), as ctest passes it: the text
+# the user reads and the four numbers of the version resource.
+VERSION = os.environ["ZEPHO_VERSION_TEXT"]
+NUMBERS = tuple(int(n) for n in os.environ["ZEPHO_VERSION_NUMBERS"].split("."))
 ARCHIVE = "ZEPHO-%s%s.zip" % (VERSION, "" if ARCH == "win32" else "-" + ARCH)
 
 # What a user must find in the guide: every key of the settings file, the tray

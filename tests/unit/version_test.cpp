@@ -1,5 +1,5 @@
-// The version text and the four numbers beside it in resources/version.h must
-// tell the same version: a bump of one without the other fails the build here.
+// The build writes the version text beside the four numbers it is made from
+// (cmake/version.cmake): read back, the text must give the same four numbers.
 #include "resources/version.h"
 
 #include <array>
