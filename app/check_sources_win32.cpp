@@ -3,7 +3,7 @@
 namespace zepho {
 
 void CheckSourcesWin32::SetPaths(const std::wstring& ini_path, const std::wstring& log_path) {
-  profile_ = ProfileWin32(ini_path);
+  profile_ = IniProfileWin32(ini_path);
   log_path_ = log_path;
 }
 
