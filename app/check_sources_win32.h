@@ -10,6 +10,7 @@
 
 #include "app/check_cycle.h"
 #include "companion/mailbox_store_win32.h"
+#include "pop3/bounded_log.h"
 #include "pop3/log_file_win32.h"
 #include "settings/ini_file_win32.h"
 
@@ -37,8 +38,8 @@ class CheckSourcesWin32 : public CycleSources {
   Settings& settings_;
   IniProfileWin32 profile_{L""};
   MailboxStoreWin32 mailbox_;
-  std::wstring log_path_;
-  LogFile log_;
+  LogFileWin32 log_file_;
+  BoundedLog log_{log_file_};
 };
 
 }  // namespace zepho
