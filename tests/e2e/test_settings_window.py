@@ -253,11 +253,18 @@ class SettingsWindowTest(E2ETest):
         type_into(SETTINGS, POPTIME, "1")
         arrow(False, "1")
         arrow(True, "2")
+        # Not an integer: one click on either arrow, one box, the text as it was.
         type_into(SETTINGS, POPTIME, "ab")
-        subprocess.run(["xdotool", "mousemove", str(x + w // 2), str(y + h // 4), "click", "1"])
-        self.assertEqual(message(), "'ab' は整数ではありません")
-        self.assertEqual(item(SETTINGS, POPTIME), "ab")
+        for up in (True, False, True):
+            subprocess.run(["xdotool", "mousemove", str(x + w // 2),
+                            str(y + (h // 4 if up else 3 * h // 4)), "click", "1"], check=True)
+            self.assertEqual(message(), "'ab' は整数ではありません")
+            code, again = run_driver("msgbox", "3")
+            self.assertNotEqual(code, 0, "a second box for one click: %s" % again.strip())
+            self.assertEqual(item(SETTINGS, POPTIME), "ab")
         subprocess.run(["xdotool", "mousemove", "0", "0"])
+        type_into(SETTINGS, POPTIME, "5")
+        arrow(True, "6")  # the arrows are not left pressed
         self.assertEqual(z.close_box(), 0)
 
     def test_hand_edited_long_list_is_saved_as_it_is(self):
