@@ -40,6 +40,10 @@ struct IniCase {
   // The bytes mean other characters under another ANSI code page (a double-byte
   // character of code page 932, a trail byte "]"): the platform agrees only under 932.
   bool cp932 = false;
+  // Wine reads one byte past the file here (the last character of a UTF-16 file
+  // of odd length): what the platform answers depends on the memory behind its
+  // buffer, so only the document is held to the table.
+  bool platform_undefined = false;
 };
 
 inline const std::vector<IniCase>& IniCases() {
@@ -227,7 +231,8 @@ inline const std::vector<IniCase>& IniCases() {
       {"UTF-16 of an odd length",
        "\xFF\xFE[\0S\0]\0\r\0\n\0a\0=\0" "1\0x"s,
        {R("S", "a", "1x"), W("S", "b", "2")},
-       "\xFF\xFE[\0S\0]\0\r\0\n\0a\0=\0" "1\0x\0\r\0\n\0b\0=\0" "2\0\r\0\n\0"s},
+       "\xFF\xFE[\0S\0]\0\r\0\n\0a\0=\0" "1\0x\0\r\0\n\0b\0=\0" "2\0\r\0\n\0"s,
+       false, true},
       {"UTF-8 with a byte-order mark stays UTF-8",
        "\xEF\xBB\xBF[S]\r\na = \xE3\x81\x82 \r\n",
        {R("S", "a", "\x82\xA0"), W("S", "b", "\x82\xA2")},
@@ -245,6 +250,10 @@ struct LongValueCase {
   std::string stored;  // after "k="
   std::string read;
   bool cp932 = false;
+  // Wine reads one byte past the file here (the last character of a UTF-16 file
+  // of odd length): what the platform answers depends on the memory behind its
+  // buffer, so only the document is held to the table.
+  bool platform_undefined = false;
 };
 
 inline const std::vector<LongValueCase>& LongValueCases() {
