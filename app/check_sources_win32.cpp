@@ -3,8 +3,8 @@
 namespace zepho {
 
 void CheckSourcesWin32::SetPaths(const std::wstring& ini_path, const std::wstring& log_path) {
-  profile_ = ProfileWin32(ini_path);
-  log_path_ = log_path;
+  profile_ = IniProfileWin32(ini_path);
+  log_file_.SetPath(log_path);
 }
 
 int CheckSourcesWin32::LoadReceivedIdList(std::optional<ReceivedIdList>& list) {
@@ -13,10 +13,7 @@ int CheckSourcesWin32::LoadReceivedIdList(std::optional<ReceivedIdList>& list) {
 
 CheckList CheckSourcesWin32::LoadCheckList() { return zepho::LoadCheckList(profile_); }
 
-void CheckSourcesWin32::AppendLog(const std::string& text) {
-  if (!log_.IsOpen() && !log_.Open(log_path_)) return;
-  log_.Append(text);
-}
+void CheckSourcesWin32::AppendLog(const std::string& text) { log_.Append(text); }
 
 void CheckSourcesWin32::CloseLog() { log_.Close(); }
 

@@ -1,14 +1,18 @@
 // What a check reads and writes beside the server: the settings file (the
 // check addresses, the password saved from the prompt), the mail client's
-// mailbox (its received ids) and the log.
+// mailbox (its received ids) and the log. The settings file is the program's
+// own document for every reader and writer of it (start-up, the settings
+// window, the prompt, the check list): read whole, replaced whole, its values
+// the bytes they are.
 #pragma once
 
 #include <string>
 
 #include "app/check_cycle.h"
 #include "companion/mailbox_store_win32.h"
+#include "pop3/bounded_log.h"
 #include "pop3/log_file_win32.h"
-#include "settings/profile_win32.h"
+#include "settings/ini_file_win32.h"
 
 namespace zepho {
 
@@ -32,10 +36,10 @@ class CheckSourcesWin32 : public CycleSources {
 
  private:
   Settings& settings_;
-  ProfileWin32 profile_{L""};
+  IniProfileWin32 profile_{L""};
   MailboxStoreWin32 mailbox_;
-  std::wstring log_path_;
-  LogFile log_;
+  LogFileWin32 log_file_;
+  BoundedLog log_{log_file_};
 };
 
 }  // namespace zepho

@@ -1,35 +1,39 @@
-// ZEPHO.LOG, the transcript of the POP3 dialogue. The file is opened at the
+// ZEPHO.LOG on disk, under the bound of BoundedLog. The file is opened at the
 // first line of a check and kept open until the check ends; each line goes out
 // with one write, so the file is complete after every line for any program
-// that reads it meanwhile.
+// that reads it meanwhile. The older log is the same path with ".1" added.
 #pragma once
 
 #include <windows.h>
 
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
+#include "pop3/bounded_log.h"
+
 namespace zepho {
 
-class LogFile {
+class LogFileWin32 : public LogStore {
  public:
-  LogFile() = default;
-  ~LogFile() { Close(); }
-  LogFile(const LogFile&) = delete;
-  LogFile& operator=(const LogFile&) = delete;
+  LogFileWin32() = default;
+  ~LogFileWin32() override { Close(); }
+  LogFileWin32(const LogFileWin32&) = delete;
+  LogFileWin32& operator=(const LogFileWin32&) = delete;
 
-  // Opens the file at `path` for appending, creating it when missing; false
-  // when it cannot be opened (the caller tries again at its next line).
-  bool Open(const std::wstring& path);
-  // Appends `text` as a text-mode stream would (every LF written as CR LF).
-  void Append(std::string_view text);
-  // The check is over: the file is let go.
-  void Close();
+  // The log's full path; set before the first Open.
+  void SetPath(std::wstring path) { path_ = std::move(path); }
+
+  std::optional<std::uint64_t> Open() override;
+  void Write(std::string_view bytes) override;
+  void Close() override;
+  bool TurnOver() override;
   bool IsOpen() const { return file_ != INVALID_HANDLE_VALUE; }
 
  private:
+  std::wstring path_;
   HANDLE file_ = INVALID_HANDLE_VALUE;
-  std::string line_;  // the text-mode spelling of the line being written
 };
 
 }  // namespace zepho

@@ -276,10 +276,23 @@ void Pop3Session::SendCommand(SessionState kind, SessionActions& out) {
     return;
   }
   state_ = kind;
-  out.push_back({Kind::Log, line});
+  out.push_back({Kind::Log, LoggedCommand(kind, line)});
   out.push_back({Kind::Send, std::move(line)});
   out.push_back({Kind::StartReplyTimer, {}});
   ClearBuffer();
+}
+
+std::string Pop3Session::LoggedCommand(SessionState kind, const std::string& line) const {
+  // Users send the log when they ask for help. The password is masked, and so
+  // is the APOP digest: with the greeting's timestamp logged just above it, it
+  // would let anyone holding the log try passwords offline. The mask has one
+  // length, so it does not tell the password's.
+  constexpr char kMask[] = "********";
+  switch (kind) {
+    case SessionState::Pass: return std::string("PASS ") + kMask + "\r\n";
+    case SessionState::Apop: return "APOP " + config_.account + " " + kMask + "\r\n";
+    default: return line;
+  }
 }
 
 void Pop3Session::EndQuietly(SessionActions& out) { Finish(Kind::End, out); }

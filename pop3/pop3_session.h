@@ -28,7 +28,7 @@ enum class SessionState : std::int32_t {
 struct SessionAction {
   enum class Kind {
     Send,             // send `text` (a command line with its CR LF)
-    Log,              // append `text` to the log (when logging is on)
+    Log,              // append `text` to the log (when logging is on); secrets masked
     StartReplyTimer,  // start the time-out timer afresh (ticks to 0)
     StopReplyTimer,   // stop the time-out timer
     End,              // close the connection, stop the time-out timer, end the check
@@ -98,6 +98,8 @@ class Pop3Session {
   void EndQuietly(SessionActions& out);
   void Finish(SessionAction::Kind kind, SessionActions& out);
   void Log(SessionActions& out);
+  // A command line as the log shows it.
+  std::string LoggedCommand(SessionState kind, const std::string& line) const;
   void ClearBuffer();
 
   // The reply tests, each a search anywhere in the buffer.

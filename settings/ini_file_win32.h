@@ -35,7 +35,7 @@ class Cp932CodecWin32 : public Cp932Codec {
   std::string FromUtf16(std::u16string_view text) const override;
 };
 
-// Constructed by the shell in place of ProfileWin32; SaveSettings and
+// The settings file as the shell holds it; SaveSettings and
 // WriteCheckAddresses through it write the file whole or not at all.
 class IniProfileWin32 : public DocumentProfile {
  public:

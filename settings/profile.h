@@ -38,4 +38,24 @@ class Profile {
   virtual void DiscardUpdate() {}
 };
 
+// One update of a profile for the length of a scope: unless Commit succeeds,
+// the file keeps the bytes it had, whatever was written meanwhile.
+class ProfileUpdate {
+ public:
+  explicit ProfileUpdate(Profile& p) : p_(p) { p_.BeginUpdate(); }
+  ~ProfileUpdate() {
+    if (open_) p_.DiscardUpdate();
+  }
+  ProfileUpdate(const ProfileUpdate&) = delete;
+  ProfileUpdate& operator=(const ProfileUpdate&) = delete;
+  bool Commit() {
+    open_ = false;
+    return p_.CommitUpdate();
+  }
+
+ private:
+  Profile& p_;
+  bool open_ = true;
+};
+
 }  // namespace zepho

@@ -72,28 +72,9 @@ bool HasKey(Profile& p, const std::string& section, const std::string& key) {
   return p.ReadString(section, key, absent) != absent;
 }
 
-// One update of the profile: unless Commit succeeds, the file keeps the bytes it
-// had, whatever was written meanwhile.
-class Update {
- public:
-  explicit Update(Profile& p) : p_(p) { p_.BeginUpdate(); }
-  ~Update() {
-    if (open_) p_.DiscardUpdate();
-  }
-  Update(const Update&) = delete;
-  Update& operator=(const Update&) = delete;
-  bool Commit() {
-    open_ = false;
-    return p_.CommitUpdate();
-  }
-  void CommitOrThrow() {
-    if (!Commit()) throw SettingsWriteError(p_.Path());
-  }
-
- private:
-  Profile& p_;
-  bool open_ = true;
-};
+void CommitOrThrow(ProfileUpdate& update, Profile& p) {
+  if (!update.Commit()) throw SettingsWriteError(p.Path());
+}
 
 std::string HeaderKey(int i) { return "CheckString" + std::to_string(i); }
 std::string AddressKey(int i) { return HeaderKey(i) + "+A"; }
@@ -124,7 +105,7 @@ std::int32_t ReadProfileInt(Profile& p, const std::string& section, const std::s
 void LoadSettings(Profile& p, Settings& s) {
   const std::string net = kSectionNetwork;
   const std::string other = kSectionOther;
-  Update update(p);
+  ProfileUpdate update(p);
 
   s.PopAddress = p.ReadString(net, "PopAddress", "");
   s.PopAcount = p.ReadString(net, "PopAcount", "");
@@ -163,7 +144,7 @@ void LoadSettings(Profile& p, Settings& s) {
 void SaveSettings(Profile& p, const Settings& s) {
   const std::string net = kSectionNetwork;
   const std::string other = kSectionOther;
-  Update update(p);
+  ProfileUpdate update(p);
 
   Write(p, net, "PopAddress", Quoted(s.PopAddress));
   Write(p, net, "PopAcount", Quoted(s.PopAcount));
@@ -188,12 +169,12 @@ void SaveSettings(Profile& p, const Settings& s) {
   if (s.Tls != kTlsNone || HasKey(p, net, "Tls")) WriteInt(p, net, "Tls", s.Tls);
   if (!s.TlsCertSha256.empty() || HasKey(p, net, "TlsCertSha256"))
     Write(p, net, "TlsCertSha256", Quoted(s.TlsCertSha256));
-  update.CommitOrThrow();
+  CommitOrThrow(update, p);
 }
 
 std::vector<CheckAddress> ReadCheckAddresses(Profile& p, int limit) {
   std::vector<CheckAddress> entries;
-  Update reading(p);  // one reading of the file; nothing to commit
+  ProfileUpdate reading(p);  // one reading of the file; nothing to commit
   const int n = CheckAddressCount(p, std::min(limit, kMaxStoredCheckAddresses));
   for (int i = 1; i <= n; ++i) {
     std::string header = p.ReadString(kSectionCheckAddress, HeaderKey(i), "");
@@ -206,7 +187,7 @@ std::vector<CheckAddress> ReadCheckAddresses(Profile& p, int limit) {
 
 // Whole: the file gets the new list or keeps its old bytes.
 void WriteCheckAddresses(Profile& p, const std::vector<CheckAddress>& entries) {
-  Update update(p);
+  ProfileUpdate update(p);
   const int old_count = CheckAddressCount(p, kMaxStoredCheckAddresses);
   for (int i = 1; i <= old_count; ++i) {
     Delete(p, kSectionCheckAddress, HeaderKey(i));
@@ -222,7 +203,7 @@ void WriteCheckAddresses(Profile& p, const std::vector<CheckAddress>& entries) {
     Write(p, kSectionCheckAddress, HeaderKey(i), Quoted(e.header));
     Write(p, kSectionCheckAddress, AddressKey(i), Quoted(e.address));
   }
-  update.CommitOrThrow();
+  CommitOrThrow(update, p);
 }
 
 std::string ScramblePassword(const std::string& plain) {

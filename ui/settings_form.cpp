@@ -84,37 +84,44 @@ bool SettingsForm::OKButtonClick() {
     return false;
   }
 
-  settings_.Passwd = password;
-  settings_.PopAddress = controls_.Text(FormEdit::PopAdress);
-  settings_.PopAcount = controls_.Text(FormEdit::PopAcount);
-  if (!TakeOverInteger(FormEdit::PopPort, settings_.PopPort)) return false;
-  if (!TakeOverInteger(FormEdit::PopTime, settings_.PopTime)) return false;
+  // Everything is taken over into a copy: a refused conversion or a failed
+  // save leaves the record as the file has it, which is what Cancel then keeps.
+  Settings next = settings_;
+  next.Passwd = password;
+  next.PopAddress = controls_.Text(FormEdit::PopAdress);
+  next.PopAcount = controls_.Text(FormEdit::PopAcount);
+  if (!TakeOverInteger(FormEdit::PopPort, next.PopPort)) return false;
+  if (!TakeOverInteger(FormEdit::PopTime, next.PopTime)) return false;
   const auto flag = [&](FormCheck box) -> std::int32_t { return controls_.Checked(box) ? 1 : 0; };
-  settings_.PopUpSetting = flag(FormCheck::CheckBox1);
-  settings_.NotPopup = flag(FormCheck::CheckBox2);
-  settings_.RecvDo = flag(FormCheck::TCheckRecvDo);
-  settings_.RetrySearchToNozari = flag(FormCheck::CheckNozari);
-  settings_.IconChange = flag(FormCheck::CheckBox3);
-  settings_.AllIconChange = flag(FormCheck::AllIconCheck);
-  settings_.Apop = flag(FormCheck::CheckApop);
-  settings_.InboxMove = flag(FormCheck::CheckInboxMove);
-  settings_.Tls = controls_.TlsChoice();
+  next.PopUpSetting = flag(FormCheck::CheckBox1);
+  next.NotPopup = flag(FormCheck::CheckBox2);
+  next.RecvDo = flag(FormCheck::TCheckRecvDo);
+  next.RetrySearchToNozari = flag(FormCheck::CheckNozari);
+  next.IconChange = flag(FormCheck::CheckBox3);
+  next.AllIconChange = flag(FormCheck::AllIconCheck);
+  next.Apop = flag(FormCheck::CheckApop);
+  next.InboxMove = flag(FormCheck::CheckInboxMove);
+  next.Tls = controls_.TlsChoice();
 
   const int chosen = controls_.SelectedAccount();
   if (chosen < 0 || static_cast<std::size_t>(chosen) >= accounts_.size()) {
-    settings_.AccountTitle.clear();
-    settings_.AccountPath.clear();
+    next.AccountTitle.clear();
+    next.AccountPath.clear();
   } else {
-    ChooseAccount(mailbox_, accounts_[static_cast<std::size_t>(chosen)], settings_);
+    ChooseAccount(mailbox_, accounts_[static_cast<std::size_t>(chosen)], next);
   }
 
-  IconRule(On(settings_.IconChange));
+  IconRule(On(next.IconChange));
 
-  SaveSettings(profile_, settings_);
   std::vector<CheckAddress> entries;
   const int count = controls_.ListCount();
   for (int i = 0; i < count; ++i) entries.push_back(controls_.ListItem(i));
+  // The settings and the list reach the file together, in one replacement.
+  ProfileUpdate update(profile_);
+  SaveSettings(profile_, next);
   WriteCheckAddresses(profile_, entries);
+  if (!update.Commit()) throw SettingsWriteError(profile_.Path());
+  settings_ = std::move(next);
   return true;
 }
 

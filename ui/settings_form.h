@@ -99,9 +99,11 @@ class SettingsForm {
   // Reloads the settings and the accounts into the controls. A settings file
   // that cannot be written is reported (SettingsWriteError) once all is filled.
   void Fill();
-  // Checks the edits, takes the values over and saves them with the list. True
-  // when saved (the window then goes); false when a check refused (the window
-  // stays). A failed write throws SettingsWriteError before the list is written.
+  // Checks the edits and converts the numbers, then saves the values with the
+  // list in one update of the profile, and only then takes them over into the
+  // record. True when saved (the window then goes); false when a check or a
+  // conversion refused (the window stays). A failed write throws
+  // SettingsWriteError. Either way, when it is not saved the record is untouched.
   bool OKButtonClick();
 
   void UpDown1Click(bool up);

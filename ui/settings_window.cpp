@@ -46,6 +46,10 @@ constexpr int kFirstPageControl = IDC_GROUPBOX2;
 constexpr int kLastPageControl = IDC_ACCOUNTRELOAD;
 int PageOf(int id) { return id < IDC_GROUPBOX1 ? 0 : id < IDC_GROUPBOX4 ? 1 : 2; }
 
+// A click on an interval arrow, handled once the up-down control has finished
+// with the button press (wParam: 1 up, 0 down).
+constexpr UINT kStepInterval = WM_APP + 1;
+
 HFONT MakeFont(int pixels) {
   return CreateFontW(-pixels, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, SHIFTJIS_CHARSET,
                      OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH,
@@ -89,7 +93,11 @@ void SettingsWindow::OnError(const std::exception& e) {
   ShowErrorBox(GetWindow(Handle(), GW_OWNER), e);
 }
 
-bool SettingsWindow::OnMessage(UINT msg, WPARAM, LPARAM, INT_PTR& result) {
+bool SettingsWindow::OnMessage(UINT msg, WPARAM wparam, LPARAM, INT_PTR& result) {
+  if (msg == kStepInterval) {
+    form_->UpDown1Click(wparam != 0);
+    return true;
+  }
   if (msg != WM_CLOSE) return false;
   events_->CloseBoxClick();
   result = TRUE;
@@ -173,7 +181,12 @@ bool SettingsWindow::OnNotify(const NMHDR& hdr, LPARAM lparam) {
       return true;
     case IDC_UPDOWN1:
       if (hdr.code != UDN_DELTAPOS) return false;
-      form_->UpDown1Click(reinterpret_cast<const NMUPDOWN*>(lparam)->iDelta > 0);
+      // The control asks in the middle of its button press: it takes the mouse
+      // and starts its auto-repeat only after this returns. A message box shown
+      // here would swallow the release, and the repeat would show it again, so
+      // the step is taken once the press has been set up (NotAnInteger ends it).
+      PostMessageW(Handle(), kStepInterval,
+                   reinterpret_cast<const NMUPDOWN*>(lparam)->iDelta > 0 ? 1 : 0, 0);
       // The arrows' own position is not used: it stays where Fill put it, and
       // every click reaches the handler, also at the ends of the range.
       SetWindowLongPtrW(Handle(), DWLP_MSGRESULT, TRUE);
@@ -336,6 +349,12 @@ void SettingsWindow::InfoBox(FormMessage message) {
 }
 
 void SettingsWindow::NotAnInteger(const std::string& text) {
+  // An arrow still held (the box comes from a click on it) lets go first: its
+  // auto-repeat would otherwise step again, and show the box again, once the
+  // box has closed, since the button's release goes to the box.
+  const HWND arrows = Item(IDC_UPDOWN1);
+  SendMessageW(arrows, WM_CANCELMODE, 0, 0);
+  if (GetCapture() == arrows) ReleaseCapture();
   const std::wstring message = L"'" + winlib::Wide932(text) + texts::kNotAnInteger;
   MessageBoxW(Handle(), message.c_str(), texts::kCaption, MB_OK | MB_ICONERROR);
 }

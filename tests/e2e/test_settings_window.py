@@ -8,8 +8,8 @@ import tempfile
 import time
 import unittest
 
-from harness import (E2ETest, FaultServer, run_driver, set_mailbox_path, stored_password,
-                     to_windows, tray_icon, wait_until)
+from harness import (Dovecot, E2ETest, FaultServer, ini_for, keys, open_tray_menu, run_driver,
+                     set_mailbox_path, stored_password, to_windows, tray_icon, wait_until)
 
 SETTINGS = "ZEPHO設定"
 EDITOR = "ZEPHO - チェックアドレスの設定"
@@ -253,11 +253,61 @@ class SettingsWindowTest(E2ETest):
         type_into(SETTINGS, POPTIME, "1")
         arrow(False, "1")
         arrow(True, "2")
+        # Not an integer: one click on either arrow, one box, the text as it was.
         type_into(SETTINGS, POPTIME, "ab")
-        subprocess.run(["xdotool", "mousemove", str(x + w // 2), str(y + h // 4), "click", "1"])
-        self.assertEqual(message(), "'ab' は整数ではありません")
-        self.assertEqual(item(SETTINGS, POPTIME), "ab")
+        for up in (True, False, True):
+            subprocess.run(["xdotool", "mousemove", str(x + w // 2),
+                            str(y + (h // 4 if up else 3 * h // 4)), "click", "1"], check=True)
+            self.assertEqual(message(), "'ab' は整数ではありません")
+            code, again = run_driver("msgbox", "3")
+            self.assertNotEqual(code, 0, "a second box for one click: %s" % again.strip())
+            self.assertEqual(item(SETTINGS, POPTIME), "ab")
         subprocess.run(["xdotool", "mousemove", "0", "0"])
+        type_into(SETTINGS, POPTIME, "5")
+        arrow(True, "6")  # the arrows are not left pressed
+        self.assertEqual(z.close_box(), 0)
+
+    def test_a_refused_ok_then_cancel_or_escape_checks_with_the_files_settings(self):
+        old = Dovecot("user", "secret")  # the server of the file
+        self.addCleanup(old.stop)
+        folder = tempfile.mkdtemp(prefix="zepho-refused-")
+        self.addCleanup(shutil.rmtree, folder, True)
+        typed = FaultServer("normal", folder)  # the one typed before the refused OK
+        self.addCleanup(typed.stop)
+
+        def logins():
+            return [line for line in old.sent() if line.startswith(("USER", "PASS"))]
+
+        # PopTime 0: every tick (30 s) is due once the window is left.
+        z = self.zepho(ini_for(old.port, extra="PopTime=0\n")).start()
+        self.assertTrue(wait_until(lambda: old.sent()[-1:] == ["QUIT"], 30), old.sent())
+        # A refused interval (the port typed is taken), then a refused port
+        # (the server, account and password typed are taken): each time the
+        # user gives up, once by Cancel and once by Escape.
+        for port, interval, leave in ((str(typed.port), "x", "cancel"), ("11O", "3", "escape")):
+            with self.subTest(leave=leave):
+                before = len(logins())
+                self.assertIsNotNone(open_tray_menu(), "the menu did not open")
+                keys("Down", "Down", "Return")  # 設定
+                self.assertEqual(run_driver("wait", SETTINGS, "10")[0], 0)
+                run_driver("tab", SETTINGS, "0")
+                for control, text in ((POPADRESS, "127.0.0.1"), (POPPORT, port),
+                                      (POPACOUNT, "taro"), (PASSEDIT, "NewSecret"),
+                                      (POPTIME, interval)):
+                    type_into(SETTINGS, control, text)
+                run_driver("click", SETTINGS, "ＯＫ")
+                self.assertEqual(message(), "'%s' は整数ではありません" % (
+                    interval if leave == "cancel" else port))
+                if leave == "cancel":
+                    run_driver("click", SETTINGS, "キャンセル")
+                else:
+                    run_driver("key", SETTINGS, "escape", "window")
+                self.assertEqual(run_driver("gone", SETTINGS, "10")[0], 0)
+                self.assertTrue(wait_until(lambda: len(logins()) >= before + 2, 50), old.sent())
+                self.assertEqual(logins()[before:], ["USER user", "PASS secret"])
+                self.assertEqual(typed.lines(), [], "nothing reached the typed server")
+        self.assertNotIn(b"NewSecret", z.log())
+        self.assertNotIn("taro", z.ini())
         self.assertEqual(z.close_box(), 0)
 
     def test_hand_edited_long_list_is_saved_as_it_is(self):

@@ -77,7 +77,7 @@ class TlsTest(E2ETest):
 
     def test_tls_from_the_first_byte_with_user_and_pass(self):
         z = self.zepho(tls_ini(self.good.tls_port, 2)).start()
-        log = self.check_completes(z, self.good, b"PASS secret\r\r\n")
+        log = self.check_completes(z, self.good, b"PASS ********\r\r\n")
         self.assertTrue(log.startswith(b"TLS: TLS 1.2, "), log[:120])
         self.assertIn(b"CN=localhost, certificate verified\r\r\n+OK", log)
         self.assertEqual(z.close_box(), 0)
@@ -91,7 +91,7 @@ class TlsTest(E2ETest):
 
     def test_stls_with_user_and_pass(self):
         z = self.zepho(tls_ini(self.good.port, 1)).start()
-        self.check_completes(z, self.good, b"PASS secret\r\r\n")
+        self.check_completes(z, self.good, b"PASS ********\r\r\n")
         self.assertEqual(z.close_box(), 0)
 
     def expect_refusal(self, z, server, texts):
@@ -129,7 +129,7 @@ class TlsTest(E2ETest):
         pin = fingerprint(self.certs["untrusted"][0]).replace(":", "").lower()
         z = self.zepho(tls_ini(self.bad["untrusted"].tls_port, 2,
                                extra="").replace("Tls=2\n", "Tls=2\nTlsCertSha256=%s\n" % pin)).start()
-        log = self.check_completes(z, self.bad["untrusted"], b"PASS secret\r\r\n")
+        log = self.check_completes(z, self.bad["untrusted"], b"PASS ********\r\r\n")
         self.assertIn(b"certificate accepted by its fingerprint", log)
         self.assertEqual(z.close_box(), 0)
 

@@ -822,7 +822,7 @@ TEST_F(TlsCycleTest, ImplicitTlsCheckRunsTheDialogueInsideTls) {
   // The log is the dialogue as without TLS, after one line on the connection.
   EXPECT_EQ(sources.log,
             "TLS: TLS 1.2, TOY-XOR, CN=pop.example.jp, certificate verified\r\n"
-            "+OK ready\r\nUSER user\r\n+OK\r\nPASS secret\r\n+OK\r\nSTAT\r\n+OK 0 0\r\n"
+            "+OK ready\r\nUSER user\r\n+OK\r\nPASS ********\r\n+OK\r\nSTAT\r\n+OK 0 0\r\n"
             "QUIT\r\n+OK bye\r\n");
   EXPECT_EQ(port.verified_name, "pop.example.jp");
   EXPECT_TRUE(shell.tls_failures.empty());

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "pop3/md5.h"
+
 namespace zepho {
 namespace {
 
@@ -147,6 +149,13 @@ Outcome Replay(const Dialogue& d, const Splitter& split) {
   return o;
 }
 
+// A command line as the log must show it: the secret of PASS and of APOP
+// (the last word) as eight asterisks.
+std::string Masked(const std::string& line) {
+  if (line.rfind("PASS ", 0) != 0 && line.rfind("APOP ", 0) != 0) return line;
+  return line.substr(0, line.rfind(' ') + 1) + "********\r\n";
+}
+
 std::string ExpectedLog(const Dialogue& d) {
   if (d.log) return *d.log;
   std::string log;
@@ -158,7 +167,7 @@ std::string ExpectedLog(const Dialogue& d) {
       log += text;
     }
     for (const std::string& line : s.client)
-      if (line != kHandshake) log += line;
+      if (line != kHandshake) log += Masked(line);
   }
   return log;
 }
@@ -477,6 +486,46 @@ TEST_F(Pop3SessionArrival, ActionSequences) {
                             Act(Kind::LoginRejected)}));
   EXPECT_TRUE(session.finished());
   EXPECT_TRUE(session.OnReceived("+OK\r\n").empty());
+}
+
+// The password goes to the server as typed and never to the log: its line is
+// "PASS ********" whatever its length; the APOP digest is masked the same way.
+TEST_F(Pop3SessionArrival, LogMasksThePasswordAndTheDigest) {
+  const std::string passwords[] = {"p", "Secret1234567890", std::string(43, 'w'),
+                                   "\x83\x70\x83\x58 ********", " "};
+  for (const std::string& password : passwords) {
+    for (const std::int32_t apop : {0, 1}) {
+      SCOPED_TRACE(password + (apop ? " APOP" : " USER/PASS"));
+      session = Pop3Session{};
+      SessionConfig config;
+      config.password = password;
+      config.apop = apop;
+      Start(std::move(config));
+      std::string log, sent;
+      const auto take = [&](const SessionActions& actions) {
+        for (const SessionAction& a : actions) {
+          if (a.kind == Kind::Log) log += a.text;
+          if (a.kind == Kind::Send) sent += a.text;
+        }
+      };
+      take(session.OnReceived("+OK POP3 ready <1896.697170952@dbc.mtview.ca.us>\r\n"));
+      if (apop == 0) take(session.OnReceived("+OK\r\n"));
+      take(session.OnReceived("+OK\r\n"));
+      const std::string digest = Md5Hex("<1896.697170952@dbc.mtview.ca.us>" + password);
+      if (apop == 0) {
+        EXPECT_NE(sent.find("PASS " + password + "\r\n"), std::string::npos) << sent;
+        EXPECT_NE(log.find("\r\nPASS ********\r\n+OK\r\nSTAT\r\n"), std::string::npos) << log;
+      } else {
+        EXPECT_NE(sent.find("APOP alice " + digest + "\r\n"), std::string::npos) << sent;
+        EXPECT_NE(log.find(">\r\nAPOP alice ********\r\n+OK\r\nSTAT\r\n"), std::string::npos)
+            << log;
+      }
+      EXPECT_EQ(log.find(digest), std::string::npos);
+      if (password.size() > 1) {
+        EXPECT_EQ(log.find(password), std::string::npos) << log;
+      }
+    }
+  }
 }
 
 TEST_F(Pop3SessionArrival, NegativeGreetingEndsWithoutLog) {

@@ -7,12 +7,25 @@
 #include <deque>
 #include <functional>
 #include <map>
+#include <ostream>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "fakes/memory_ini_file.h"
 #include "fakes/memory_profile.h"
+#include "fakes/table_codec932.h"
+#include "settings/document_profile.h"
 
 namespace zepho {
+
+// The record in a failed comparison: the fields a check uses.
+static void PrintTo(const Settings& s, std::ostream* os) {
+  *os << "{" << s.PopAddress << ":" << s.PopPort << " tls=" << s.Tls << " " << s.PopAcount << "/"
+      << s.Passwd << " apop=" << s.Apop << " time=" << s.PopTime << " icon=" << s.IconChange
+      << " account=" << s.AccountTitle << "}";
+}
+
 namespace {
 
 using testing::MemoryProfile;
@@ -289,41 +302,113 @@ TEST_F(SettingsFormTest, BlanksAreText) {
   EXPECT_EQ(Stored("NETWORK", "PopAcount"), "\" taro \"");
 }
 
-// A text that is no integer stops OK at its field: the fields before it are
-// taken over, nothing is saved, the window stays.
-TEST_F(SettingsFormTest, TakeOverStopsAtABadInteger) {
-  struct Case { const char* port; const char* time; std::int32_t port_after, time_after; };
+// A refused OK takes nothing over and writes nothing: the user then leaves by
+// Cancel or Escape (neither touches the record), and the record the next check
+// uses is exactly what the file holds. Before, the password, server and account
+// were taken over ahead of the port and the interval, so a bad interval sent
+// the typed password to the typed server at the next check.
+TEST(SettingsFormOkRefused, RecordStaysAsTheFileHasIt) {
+  const std::string file =
+      "[NETWORK]\r\nPopAddress=\"pop.oldisp.example\"\r\nPopAcount=\"hanako\"\r\n"
+      "PopPort=995\r\nApop=0\r\nPasswd=" + StoredPasswordValue("OldSecret") + "\r\nTls=2\r\n"
+      "[OTHER]\r\nRecvSleep=0\r\nPopTime=4\r\nIconChange=1\r\n"
+      "[CHECKADDRESS]\r\nSettingNumber=1\r\nCheckString1=\"From:\"\r\nCheckString1+A=\"boss\"\r\n";
+  struct Case {
+    const char* what;
+    const char* port;
+    const char* interval;
+    bool save_fails;
+    std::vector<std::string> shown;
+  };
   const Case cases[] = {
-      {"11O", "5", 110, 3},   // bad port: the interval is not reached
-      {"995", "x", 995, 3},   // bad interval: the port is already taken over
-      {"995", "-5", 995, -5},  // only the arrows keep the interval within 1 ... 99
+      {"refused port", "11O", "5", false, {"'11O' は整数ではありません"}},
+      {"refused interval", "110", "x", false, {"'x' は整数ではありません"}},
+      {"empty interval", "110", "", false, {"info NoPopTime", "tab 接続", "focus PopTime"}},
+      {"the file cannot be written", "110", "5", true, {}},
   };
   for (const Case& c : cases) {
-    settings = Settings{};
-    profile = MemoryProfile{};
-    controls.events.clear();
-    TypeValid();
-    controls.texts[FormEdit::PassEdit] = "pw";
-    controls.texts[FormEdit::PopPort] = c.port;
-    controls.texts[FormEdit::PopTime] = c.time;
-    controls.checked[FormCheck::CheckApop] = true;
-    const bool saved = form.OKButtonClick();
-    EXPECT_EQ(settings.Passwd, "pw");
-    EXPECT_EQ(settings.PopAddress, "pop.example.jp");
-    EXPECT_EQ(settings.PopAcount, "taro");
-    EXPECT_EQ(settings.PopPort, c.port_after) << c.port;
-    EXPECT_EQ(settings.PopTime, c.time_after) << c.time;
-    if (c.time_after == -5) {
-      EXPECT_TRUE(saved);
-      EXPECT_EQ(Stored("OTHER", "PopTime"), "-5");
-      continue;
+    for (const char* leave : {"Cancel", "Escape"}) {
+      SCOPED_TRACE(std::string(c.what) + ", then " + leave);
+      auto owned = std::make_unique<testing::MemoryIniFile>(file);
+      testing::MemoryIniFile& ini = *owned;
+      DocumentProfile profile(std::move(owned), testing::TableCodec932::Instance());
+      Settings settings;
+      FakeMailbox mailbox;
+      AccountTable accounts;
+      FakeControls controls;
+      SettingsForm form(settings, profile, mailbox, accounts, controls);
+      form.Fill();
+      const Settings filled = settings;
+
+      controls.texts[FormEdit::PopAdress] = "pop.newisp.example";
+      controls.texts[FormEdit::PopAcount] = "taro";
+      controls.texts[FormEdit::PassEdit] = "NewSecret";
+      controls.texts[FormEdit::PopPort] = c.port;
+      controls.texts[FormEdit::PopTime] = c.interval;
+      controls.tls = kTlsNone;
+      controls.checked[FormCheck::CheckApop] = true;
+      controls.checked[FormCheck::CheckBox3] = false;
+      controls.list.push_back({0, "To:", "me"});
+      controls.events.clear();
+      ini.fail_replace = c.save_fails;
+
+      if (c.save_fails) {
+        EXPECT_THROW(form.OKButtonClick(), SettingsWriteError);
+      } else {
+        EXPECT_FALSE(form.OKButtonClick());
+      }
+      EXPECT_EQ(controls.events, c.shown);
+      // Cancel and Escape hide the window and re-arm the cycle; the check
+      // then runs on the record as it stands.
+      EXPECT_EQ(settings, filled);
+      Settings from_file;
+      ini.fail_replace = false;
+      DocumentProfile again(std::make_unique<testing::MemoryIniFile>(*ini.bytes),
+                            testing::TableCodec932::Instance());
+      LoadSettings(again, from_file);
+      EXPECT_EQ(settings, from_file);
+      EXPECT_EQ(settings.PopAddress, "pop.oldisp.example");
+      EXPECT_EQ(settings.Passwd, "OldSecret");
+      EXPECT_EQ(settings.Tls, kTlsImplicit);
+      EXPECT_EQ(*ini.bytes, file) << "nothing written";
     }
-    EXPECT_FALSE(saved);
-    const std::string bad = std::string(c.port) == "11O" ? c.port : c.time;
-    EXPECT_EQ(controls.events, Events{"'" + bad + "' は整数ではありません"});
-    EXPECT_EQ(settings.Apop, 0) << "the flags come after the integers";
-    EXPECT_TRUE(profile.log.empty());
   }
+}
+
+// Only the arrows keep the interval within 1 ... 99: a typed 0 or -5 is stored.
+TEST_F(SettingsFormTest, TypedIntervalOutsideTheArrowsRangeIsStored) {
+  for (const char* interval : {"0", "-5"}) {
+    TypeValid();
+    controls.texts[FormEdit::PopTime] = interval;
+    ASSERT_TRUE(form.OKButtonClick());
+    EXPECT_EQ(settings.PopTime, std::stoi(interval));
+    EXPECT_EQ(Stored("OTHER", "PopTime"), interval);
+  }
+}
+
+// OK writes the settings and the list in one replacement of the file.
+TEST(SettingsFormOk, SettingsAndListReachTheFileTogether) {
+  auto owned = std::make_unique<testing::MemoryIniFile>(
+      "[CHECKADDRESS]\r\nSettingNumber=1\r\nCheckString1=\"From:\"\r\nCheckString1+A=\"a\"\r\n");
+  testing::MemoryIniFile& ini = *owned;
+  DocumentProfile profile(std::move(owned), testing::TableCodec932::Instance());
+  Settings settings;
+  FakeMailbox mailbox;
+  AccountTable accounts;
+  FakeControls controls;
+  SettingsForm form(settings, profile, mailbox, accounts, controls);
+  form.Fill();
+  const int replaces_after_fill = ini.replaces;
+  controls.texts = {{FormEdit::PopAdress, "pop.example.jp"}, {FormEdit::PopPort, "110"},
+                    {FormEdit::PopAcount, "taro"}, {FormEdit::PopTime, "5"},
+                    {FormEdit::PassEdit, "abc"}};
+  controls.list.push_back({0, "To:", "me"});
+  ASSERT_TRUE(form.OKButtonClick());
+  EXPECT_EQ(ini.replaces, replaces_after_fill + 1) << "one replacement for settings and list";
+  const std::string& saved = *ini.bytes;
+  EXPECT_NE(saved.find("PopAddress=\"pop.example.jp\"\r\n"), std::string::npos) << saved;
+  EXPECT_NE(saved.find("SettingNumber=2\r\n"), std::string::npos) << saved;
+  EXPECT_EQ(settings.PopAddress, "pop.example.jp");
 }
 
 // A password whose stored form would not read back is refused where it is
