@@ -34,6 +34,7 @@ void SettingsForm::Fill() {
   controls_.SetChecked(FormCheck::CheckNozari, On(settings_.RetrySearchToNozari));
   controls_.SetChecked(FormCheck::CheckApop, On(settings_.Apop));
   controls_.SetChecked(FormCheck::CheckInboxMove, On(settings_.InboxMove));
+  controls_.SetChecked(FormCheck::CheckBalloon, settings_.Balloon == 1);
   controls_.SetTlsChoice(settings_.Tls);
   SortingRule();
   IconRule(controls_.Checked(FormCheck::CheckBox3));
@@ -98,6 +99,7 @@ bool SettingsForm::OKButtonClick() {
   settings_.AllIconChange = flag(FormCheck::AllIconCheck);
   settings_.Apop = flag(FormCheck::CheckApop);
   settings_.InboxMove = flag(FormCheck::CheckInboxMove);
+  settings_.Balloon = flag(FormCheck::CheckBalloon);
   settings_.Tls = controls_.TlsChoice();
 
   const int chosen = controls_.SelectedAccount();
