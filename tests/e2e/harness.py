@@ -104,6 +104,36 @@ class Zepho:
             return b""
 
 
+# The tray menu's selectable items from the top: version, settings, the Corvel
+# submenu, check now, the results, pause/resume, exit (the arrows skip
+# separators and greyed items).
+TO_VERSION = ("Down", "Return")
+TO_SETTINGS = ("Down", "Down", "Return")
+TO_CHECK_NOW = ("Down",) * 4 + ("Return",)
+TO_RESULTS = ("Down",) * 5 + ("Return",)
+TO_PAUSE = ("Down",) * 6 + ("Return",)
+TO_EXIT = ("Up", "Return")
+
+
+def list_view(title, control):
+    """A list view of another program's window as rows of cells, its column
+    captions first (None: not read)."""
+    code, out = run_driver("listview", title, control)
+    if code != 0:
+        return None
+    return [line.split("\t") for line in out.replace("\r\n", "\n").split("\n")[:-1]]
+
+
+def clipboard():
+    code, out = run_driver("clipboard", "-")
+    return out if code == 0 else None
+
+
+def balloons():
+    """The texts of the balloons shown now, their line breaks as "|"."""
+    return [line.rstrip("\r") for line in run_driver("balloons", "-")[1].splitlines() if line.strip()]
+
+
 def wait_until(predicate, timeout, step=0.2):
     end = time.time() + timeout
     while time.time() < end:
