@@ -7,7 +7,7 @@ namespace zepho::results_texts {
 
 inline constexpr char16_t kCaption[] = u"ZEPHO - チェック結果";
 inline constexpr const char16_t* kColumns[] = {u"No.", u"状態", u"条件", u"差出人", u"件名", u"日付"};
-inline constexpr int kColumnWidths[] = {44, 76, 130, 220, 240, 200};  // pixels
+inline constexpr int kColumnWidths[] = {44, 76, 160, 220, 220, 200};  // pixels
 
 inline constexpr char16_t kNewNotable[] = u"新着・通知";
 inline constexpr char16_t kNew[] = u"新着";
