@@ -54,11 +54,11 @@ def run_driver(*args, timeout=30, env=None):
 class Zepho:
     """One copy of ZEPHO.exe in a folder of its own, started and ended by the test."""
 
-    def __init__(self, ini=None, name="zepho", folder=None, env=None):
+    def __init__(self, ini=None, name="zepho", folder=None, env=None, exe=None):
         self.dir = folder or tempfile.mkdtemp(prefix=name + "-", dir=os.environ.get("ZEPHO_E2E_TMP"))
         self.env = env or wine_env()
         self.exe = os.path.join(self.dir, "ZEPHO.exe")
-        shutil.copy(EXE, self.exe)
+        shutil.copy(exe or EXE, self.exe)
         self.ini_path = os.path.join(self.dir, "ZEPHO.ini")
         self.log_path = os.path.join(self.dir, "ZEPHO.LOG")
         if ini is not None:
