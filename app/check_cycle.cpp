@@ -28,6 +28,7 @@ void CheckCycle::ClearResults() {
 
 void CheckCycle::Timer1Timer() {
   shell_.FindCompanion();
+  if (phase_ != CheckPhase::Waiting) return;  // stale: a check is due or runs
   ++CheckTicks;
   // PopTime is read at every tick; 0 or less makes every tick due. Widened so
   // that a huge value read from the file cannot overflow.
@@ -52,6 +53,9 @@ void CheckCycle::StartCheck() {
   }
   phase_ = CheckPhase::Running;
   EndingOnFailure([&] {
+    reporting_ = true;
+    failure_.reset();
+    examined_.Clear();
     ClearResults();
     if (sources_.LoadReceivedIdList(received_) == 0) received_.reset();
 
@@ -65,6 +69,7 @@ void CheckCycle::StartCheck() {
     config.stls = tls_mode_ == kTlsStls;
     config.received = received_ ? &received_->text : nullptr;
     config.load_check_list = [this] { return sources_.LoadCheckList(); };
+    config.examined = &examined_;
     session_.Begin(std::move(config));
 
     const Connection::OpenResult r = connection_.Open(settings_.PopAddress, settings_.PopPort);
@@ -76,6 +81,7 @@ void CheckCycle::StartCheck() {
         case Connection::OpenResult::NoAddress: notices_.InfoBox(Notice::AddressFailed); break;
         default: notices_.InfoBox(Notice::ConnectFailed); break;
       }
+      Failed(CheckOutcome::NoConnection);
       EndBeforeTheDialogue();
       return;
     }
@@ -93,6 +99,9 @@ void CheckCycle::EndingOnFailure(F&& step) {
     // Whatever failed (no memory for a huge list, say), the check ends here
     // and the next one comes; the caller shows the error.
     if (phase_ != CheckPhase::Waiting) {
+      // The report of the last check that ended stays.
+      reporting_ = false;
+      examined_.Clear();
       if (tls_) tls_->Close();
       connection_.Drop();
       timers_.SetTimeoutTimer(false);
@@ -131,6 +140,7 @@ void CheckCycle::CheckBoundTimer() {
 }
 
 void CheckCycle::TimeOut() {
+  Failed(CheckOutcome::TimedOut);
   EndingOnFailure([&] {
     WriteLog("TIME OUT\r\n");
     timers_.SetTimeoutTimer(false);
@@ -159,12 +169,13 @@ void CheckCycle::EndCheck() {
     throw;
   }
   ReleaseCheckData();
+  if (reporting_) FinishReport();
   const WalkState& w = session_.walk();
   if (settings_.IconChange != 0) {
     if (w.MatchFound != 0)
-      SetTrayIcon(TrayMode::Matched);
+      ShowNewMail(TrayMode::Matched);
     else if (w.NewMailCount > 0 && settings_.AllIconChange == 1)
-      SetTrayIcon(TrayMode::Other);
+      ShowNewMail(TrayMode::Other);
     else
       SetTrayIcon(TrayMode::Normal);
   } else if (w.MatchFound != 0) {
@@ -174,8 +185,32 @@ void CheckCycle::EndCheck() {
       shell_.PopUpCompanion();
     }
   } else if (settings_.AllIconChange == 1 && w.NewMailCount > 0) {
-    SetTrayIcon(TrayMode::Other);
+    ShowNewMail(TrayMode::Other);
   }
+}
+
+void CheckCycle::ShowNewMail(TrayMode mode) {
+  SetTrayIcon(mode);
+  if (settings_.Balloon == 1) tray_.ShowBalloon(NewMailBalloon(report_));
+}
+
+void CheckCycle::Failed(CheckOutcome outcome) {
+  if (reporting_ && !failure_) failure_ = outcome;
+}
+
+void CheckCycle::FinishReport() {
+  reporting_ = false;
+  const WalkState& w = session_.walk();
+  report_.checked = true;
+  report_.ended = shell_.LocalTimeNow();
+  report_.outcome = failure_ ? *failure_
+                    : session_.walk_ended() ? CheckOutcome::Done
+                                            : CheckOutcome::ServerError;
+  report_.new_count = w.NewMailCount;
+  report_.notable_count = w.MatchFound;
+  report_.examined = std::move(examined_);
+  examined_.Clear();
+  shell_.CheckReported();
 }
 
 void CheckCycle::AskPassword() {
@@ -199,6 +234,13 @@ void CheckCycle::AskPassword() {
 
 void CheckCycle::OnAskPasswordMessage() {
   if (settings_.Passwd.empty()) AskPassword();
+}
+
+void CheckCycle::CheckNow() {
+  if (phase_ != CheckPhase::Waiting) return;
+  timers_.SetCheckTimer(false);
+  phase_ = CheckPhase::Due;
+  shell_.Post(ProgramMessage::StartCheck);
 }
 
 std::int32_t CheckCycle::K6mStopClick() {
@@ -331,6 +373,7 @@ void CheckCycle::SendLine(const std::string& line) {
 }
 
 void CheckCycle::FailTls(TlsFailure failure) {
+  Failed(CheckOutcome::TlsFailed);
   WriteLog(TlsFailureLogLine(failure));
   CloseConnection();
   timers_.SetTimeoutTimer(false);
@@ -355,6 +398,8 @@ void CheckCycle::CloseConnection() {
 
 void CheckCycle::OnSocketError() {
   if (phase_ != CheckPhase::Running) return;
+  Failed(session_.state() == SessionState::Greeting ? CheckOutcome::NoConnection
+                                                    : CheckOutcome::ConnectionLost);
   if (tls_) tls_->Close();
   connection_.Drop();
   timers_.SetTimeoutTimer(false);
@@ -421,6 +466,9 @@ void CheckCycle::Apply(const SessionActions& actions) {
         set_timer();
         timers_.SetCheckBoundTimer(false);
         ReleaseCheckData();
+        // This check ends here: the prompt starts the next one.
+        Failed(CheckOutcome::PasswordRefused);
+        FinishReport();
         notices_.InfoBox(Notice::WrongPassword);
         CloseConnection();
         timers_.SetCheckTimer(false);

@@ -23,6 +23,12 @@
 //   and arms the cycle again before it goes on to the caller, which shows it.
 // - Before a call that lets messages be handled, the reply timer is set as
 //   the step wants it, and a rejected login lets go of the list and the log.
+// - A check is started by the due tick or by the user's "check now", both only
+//   while the cycle waits; a tick of the check timer that comes while a check
+//   is due or runs (queued before the timer stopped) is stale and starts nothing.
+// - The report of a check is made once, where the check ends (EndCheck, or
+//   the rejected login that hands over to the prompt); the window and the
+//   balloon read the last one made.
 #pragma once
 
 #include <cstdint>
@@ -30,8 +36,10 @@
 #include <string>
 #include <string_view>
 
+#include "app/mail_balloon.h"
 #include "app/program_messages.h"
 #include "companion/companion_accounts.h"
+#include "pop3/check_report.h"
 #include "pop3/connection.h"
 #include "pop3/pop3_session.h"
 #include "pop3/tls_client.h"
@@ -56,6 +64,10 @@ class CycleShell {
   virtual void PopUpCompanion(bool search_again = false) = 0;
   // A drive sequence of the mail client is under way (it handles messages).
   virtual bool CompanionBusy() = 0;
+  // The local date and time now, for the report of a check that ends.
+  virtual LocalTime LocalTimeNow() = 0;
+  // A check ended and its report (CheckCycle::last_report) is new.
+  virtual void CheckReported() = 0;
 };
 
 // The timers: Timer1 counts the interval and Timer2 the reply time-out, both
@@ -74,6 +86,8 @@ class TrayIconView {
   virtual ~TrayIconView() = default;
   // The picture of a mode is the stop picture for Normal and Add while paused.
   virtual void SetTrayIcon(TrayMode mode, bool paused) = 0;
+  // A balloon from the icon.
+  virtual void ShowBalloon(const TrayBalloon& balloon) = 0;
 };
 
 // What the user is told in message boxes.
@@ -152,6 +166,12 @@ class CheckCycle : public ConnectionEvents {
   void OnAskPasswordMessage();
   // Pause or resume from the tray menu; returns the new Paused value.
   std::int32_t K6mStopClick();
+  // "今すぐチェック": while the cycle waits, a check starts at once as at a due
+  // tick; paused too (the user asked for this one), the pause staying on for
+  // the due checks. The next interval counts from this check's end.
+  void CheckNow();
+  // Every top-level item of the tray menu is enabled exactly while this holds.
+  bool MenuEnabled() const { return phase_ == CheckPhase::Waiting; }
   // The tray icon's left click: between checks, and when the mail client is
   // not being driven already, it brings the client up and counts a full
   // interval again.
@@ -192,6 +212,8 @@ class CheckCycle : public ConnectionEvents {
   std::int32_t NewMailCount() const { return session_.walk().NewMailCount; }
   const std::optional<ReceivedIdList>& received_ids() const { return received_; }
   const Pop3Session& session() const { return session_; }
+  // The report of the last check that ended (not checked before the first).
+  const CheckReport& last_report() const { return report_; }
 
  private:
   void ClearResults();
@@ -215,6 +237,12 @@ class CheckCycle : public ConnectionEvents {
   void PostEndCheck();
   // What only a running check needs: the received ids, the open log.
   void ReleaseCheckData();
+  // The running check failed this way (the first failure is the one told).
+  void Failed(CheckOutcome outcome);
+  // The running check's report is made and told to the shell.
+  void FinishReport();
+  // The icon tells of new mail (RECVICON or OTHERICON), with the balloon if asked for.
+  void ShowNewMail(TrayMode mode);
 
   Settings& settings_;
   CycleShell& shell_;
@@ -233,6 +261,11 @@ class CheckCycle : public ConnectionEvents {
   TlsPort* tls_port_;
   std::int32_t tls_mode_ = kTlsNone;  // of the running check
   std::optional<TlsClient> tls_;
+  // The running check: whether it is to be reported, how it failed, what it examined.
+  bool reporting_ = false;
+  std::optional<CheckOutcome> failure_;
+  ExaminedMessages examined_;
+  CheckReport report_;
 };
 
 }  // namespace zepho

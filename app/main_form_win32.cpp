@@ -52,7 +52,8 @@ TForm1::TForm1(winlib::Application& app)
                                 .RetrySearchToNozari = settings.RetrySearchToNozari,
                                 .RecvSleep = settings.RecvSleep};
           },
-          [this] { cycle_.SetTrayIcon(TrayMode::Normal); }) {}
+          [this] { cycle_.SetTrayIcon(TrayMode::Normal); }),
+      results_window_(app.Instance()) {}
 
 template <typename F>
 void TForm1::Guard(F&& handler) {
@@ -122,11 +123,12 @@ void TForm1::OnTrayMessage(LPARAM lparam) {
       ShowTrayMenu();
       return;
     case TRAY_SHOW_SETTINGS: ShowSettings(); return;
+    case NIN_BALLOONUSERCLICK: ShowResults(); return;
   }
 }
 
 void TForm1::ShowTrayMenu() {
-  const bool enabled = cycle_.Waiting() == 1;
+  const bool enabled = cycle_.MenuEnabled();
   const TrayMenu::Command chosen = tray_menu_.Show(app_.Handle(), enabled, [this] { PumpMessages(); });
   if (cycle_.MenuChoiceStands(enabled)) OnTrayCommand(chosen);
 }
@@ -140,6 +142,8 @@ void TForm1::OnTrayCommand(TrayMenu::Command command) {
     case C::K2: driver_.IconizeCompanion(); break;                // the client minimised
     case C::K3: driver_.K3Click(); break;                         // the client raised
     case C::K4: PopUpCompanion(/*search_again=*/false); break;    // the client receives
+    case C::KCheckNow: cycle_.CheckNow(); break;                  // a check at once
+    case C::KResults: ShowResults(); break;                       // the last check
     case C::K6mStop: K6mStopClick(); break;                       // pause or resume
     case C::KZEPHO1: ZephoEndBtnClick(); break;                   // exit
     case C::None: break;
@@ -148,6 +152,18 @@ void TForm1::OnTrayCommand(TrayMenu::Command command) {
 
 // The timers are not touched: while paused each due check is skipped.
 void TForm1::K6mStopClick() { tray_menu_.ShowPaused(cycle_.K6mStopClick() == 1); }
+
+void TForm1::ShowResults() {
+  const bool created = results_window_.Handle() != nullptr;
+  if (results_window_.Open(app_.Handle(), app_icon_, cycle_.last_report()) && !created)
+    app_.AddDialog(results_window_.Handle());
+}
+
+LocalTime TForm1::LocalTimeNow() {
+  SYSTEMTIME t;
+  GetLocalTime(&t);
+  return {t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond};
+}
 
 void TForm1::Post(ProgramMessage message, std::int32_t lparam) {
   PostMessageW(app_.Handle(), static_cast<UINT>(message), 0, lparam);
@@ -223,6 +239,7 @@ void TForm1::FormClose() {
   if (closed_) return;
   closed_ = true;
   cycle_.Closing();
+  app_.RemoveDialog(results_window_.Handle());
   driver_.Cancel();  // a drive sequence waiting under this call sends nothing more
   cycle_.SetTrayIcon(TrayMode::Remove);
   transport_.Close();

@@ -23,6 +23,7 @@
 #include "pop3/socket_transport_win32.h"
 #include "pop3/tls_schannel_win32.h"
 #include "settings/settings_file.h"
+#include "ui/results_window.h"
 #include "ui/settings_form.h"
 #include "ui/settings_window.h"
 #include "winlib/application.h"
@@ -68,6 +69,8 @@ class TForm1 : public CycleShell, public AppWindowHandlers, public ui::SettingsW
   void FindCompanion() override;
   void PopUpCompanion(bool search_again) override;
   bool CompanionBusy() override { return driver_.Busy(); }
+  LocalTime LocalTimeNow() override;
+  void CheckReported() override { results_window_.Update(cycle_.last_report()); }
 
   // ui::SettingsWindowEvents
   void OKButtonClick() override;
@@ -80,6 +83,8 @@ class TForm1 : public CycleShell, public AppWindowHandlers, public ui::SettingsW
   void ShowTrayMenu();
   void OnTrayCommand(TrayMenu::Command command);
   void K6mStopClick();
+  // The results window, in front, with the last check's report.
+  void ShowResults();
   void FormShow();
   void HideSettings();
   void CloseMainForm();
@@ -108,6 +113,7 @@ class TForm1 : public CycleShell, public AppWindowHandlers, public ui::SettingsW
   WindowSystemWin32 window_system_{[this] { PumpMessages(); }};
   CompanionDriver driver_;
   TrayMenu tray_menu_;
+  ui::ResultsWindow results_window_;
 };
 
 }  // namespace zepho

@@ -31,6 +31,23 @@ void TrayIconWin32::SetTrayIcon(TrayMode mode, bool paused) {
   tray_.hWnd = nullptr;
 }
 
+void TrayIconWin32::ShowBalloon(const TrayBalloon& balloon) {
+  // The balloon's fields lie past the first version of the record: this call
+  // gives its size as the second's. The icon itself keeps the first.
+  NOTIFYICONDATAW info = tray_;
+  info.cbSize = NOTIFYICONDATAW_V2_SIZE;
+  info.hWnd = window_;
+  info.uFlags = NIF_INFO;
+  // Both texts are bounded to their fields already (NewMailBalloon).
+  lstrcpynW(info.szInfoTitle, reinterpret_cast<const wchar_t*>(balloon.title.c_str()),
+            ARRAYSIZE(info.szInfoTitle));
+  lstrcpynW(info.szInfo, reinterpret_cast<const wchar_t*>(balloon.text.c_str()),
+            ARRAYSIZE(info.szInfo));
+  info.uTimeout = 15000;
+  info.dwInfoFlags = NIIF_INFO;
+  Shell_NotifyIconW(NIM_MODIFY, &info);
+}
+
 void TrayIconWin32::OnTaskbarCreated() {
   if (tray_.hWnd) Shell_NotifyIconW(NIM_ADD, &tray_);
 }

@@ -1,5 +1,5 @@
-// The program's icon in the tray: its record, its pictures and its tip, and its
-// return after the shell (Explorer) started again.
+// The program's icon in the tray: its record, its pictures and its tip, its
+// balloon, and its return after the shell (Explorer) started again.
 #pragma once
 
 #include <windows.h>
@@ -23,6 +23,7 @@ class TrayIconWin32 : public TrayIconView {
   TrayIconWin32& operator=(const TrayIconWin32&) = delete;
 
   void SetTrayIcon(TrayMode mode, bool paused) override;
+  void ShowBalloon(const TrayBalloon& balloon) override;
   // The shell started again and lost its icons: ours comes back when it was there.
   void OnTaskbarCreated();
 

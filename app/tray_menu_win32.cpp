@@ -22,6 +22,9 @@ TrayMenu::TrayMenu() : menu_(CreatePopupMenu()) {
   AppendMenuW(m, MF_SEPARATOR, 0, nullptr);  // N2
   AppendMenuW(m, MF_POPUP, reinterpret_cast<UINT_PTR>(corvel), texts::kMenuCorvel);
   AppendMenuW(m, MF_SEPARATOR, 0, nullptr);  // N1
+  AppendMenuW(m, MF_STRING, Id(C::KCheckNow), texts::kMenuCheckNow);
+  AppendMenuW(m, MF_STRING, Id(C::KResults), texts::kMenuResults);
+  AppendMenuW(m, MF_SEPARATOR, 0, nullptr);
   AppendMenuW(m, MF_STRING, Id(C::K6mStop), texts::kPauseCheck);
   AppendMenuW(m, MF_STRING, Id(C::KZEPHO1), texts::kMenuQuit);
 }
@@ -38,8 +41,8 @@ TrayMenu::Command TrayMenu::Show(HWND window, bool enabled, const std::function<
       menu_.get(), TPM_RETURNCMD | TPM_RIGHTBUTTON | TPM_NONOTIFY, at.x, at.y, 0, window, nullptr));
   // Lets the menu's window go after it closed, so the next one opens at the first click.
   PostMessageW(window, WM_NULL, 0, 0);
-  return chosen >= Id(Command::K5) && chosen <= Id(Command::KZEPHO1) ? static_cast<Command>(chosen)
-                                                                    : Command::None;
+  return chosen >= Id(Command::K5) && chosen <= Id(Command::KResults) ? static_cast<Command>(chosen)
+                                                                     : Command::None;
 }
 
 void TrayMenu::ShowPaused(bool paused) {

@@ -1,5 +1,6 @@
 // The tray icon's menu: version, settings, the mail client's operations,
-// pause or resume, exit. It opens only when asked (ShowTrayMenu).
+// check now and the last check's results, pause or resume, exit. It opens
+// only when asked (ShowTrayMenu).
 #pragma once
 
 #include <windows.h>
@@ -23,8 +24,11 @@ class TrayMenu {
     K4,          // "メールの受信"
     K6mStop,     // "メールチェック休止" / "メールチェック再開"
     KZEPHO1,     // "ZEPHO終了"
+    KCheckNow,   // "今すぐチェック"
+    KResults,    // "チェック結果"
   };
-  static constexpr int kTopLevelItems = 7;
+  // Separators and the submenu included.
+  static constexpr int kTopLevelItems = 10;
 
   TrayMenu();
 
@@ -35,6 +39,8 @@ class TrayMenu {
 
   // The pause item: its caption, and its check mark while paused.
   void ShowPaused(bool paused);
+
+  HMENU handle() const { return menu_.get(); }
 
  private:
   winlib::UniqueMenu menu_;  // PopupMenu1

@@ -21,14 +21,23 @@ bool IsNewMessage(const std::string* received, std::string_view uid) {
   return !OccursIn(uid, *received);
 }
 
-bool LineMatches(const CheckList& list, std::string_view line) {
+int LineMatchingEntry(const CheckList& list, std::string_view line) {
   line = TextBeforeNul(line);
-  for (const CheckEntry& entry : list)
-    if (OccursIn(entry.header, line) && OccursIn(entry.address, line)) return true;
-  return false;
+  for (std::size_t i = 0; i < list.size(); ++i)
+    if (OccursIn(list[i].header, line) && OccursIn(list[i].address, line))
+      return static_cast<int>(i);
+  return kNoEntry;
+}
+
+bool LineMatches(const CheckList& list, std::string_view line) {
+  return LineMatchingEntry(list, line) != kNoEntry;
 }
 
 bool HeadersMatch(const CheckList& list, std::string_view top_reply) {
+  return MatchingEntry(list, top_reply) != kNoEntry;
+}
+
+int MatchingEntry(const CheckList& list, std::string_view top_reply) {
   std::size_t pos = 0;
   while (pos < top_reply.size()) {
     // A line runs through its CR, or up to (not through) a bare LF; the byte
@@ -46,17 +55,19 @@ bool HeadersMatch(const CheckList& list, std::string_view top_reply) {
       line = top_reply.substr(pos, stop - pos);
       next = stop + 1;
     }
-    if (LineMatches(list, line)) return true;
+    if (const int entry = LineMatchingEntry(list, line); entry != kNoEntry) return entry;
     // Two bytes is the "." line, but also any one-character line.
-    if (line.size() == 2) return false;
+    if (line.size() == 2) return kNoEntry;
     pos = next;
   }
-  return false;
+  return kNoEntry;
 }
 
-void EvaluateMessage(const CheckList& list, std::int32_t not_popup, const std::string* received,
-                     std::string_view uid, std::string_view top_reply, WalkState& walk) {
-  const bool matched = HeadersMatch(list, top_reply);
+MessageVerdict EvaluateMessage(const CheckList& list, std::int32_t not_popup,
+                               const std::string* received, std::string_view uid,
+                               std::string_view top_reply, WalkState& walk) {
+  const int entry = MatchingEntry(list, top_reply);
+  const bool matched = entry != kNoEntry;
   const bool notable = (matched && not_popup == 0) || (!matched && not_popup == 1);
   const bool is_new = IsNewMessage(received, uid);
   if (notable) {
@@ -71,6 +82,7 @@ void EvaluateMessage(const CheckList& list, std::int32_t not_popup, const std::s
     ++walk.NewMailCount;
   else
     walk.MessageIndex = 0;
+  return {is_new, notable, entry};
 }
 
 }  // namespace zepho

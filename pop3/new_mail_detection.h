@@ -25,8 +25,13 @@ std::string ParseUid(std::string_view reply);
 // followed by CR LF), or null when the client has no list.
 bool IsNewMessage(const std::string* received, std::string_view uid);
 
+// The slot of the first entry whose two texts occur in the line, or kNoEntry.
 // The line is matched as far as its first NUL byte.
+inline constexpr int kNoEntry = -1;
+int LineMatchingEntry(const CheckList& list, std::string_view line);
 bool LineMatches(const CheckList& list, std::string_view line);
+// The entry that matched the first matching line of a TOP reply, or kNoEntry.
+int MatchingEntry(const CheckList& list, std::string_view top_reply);
 bool HeadersMatch(const CheckList& list, std::string_view top_reply);
 
 struct WalkState {
@@ -35,7 +40,17 @@ struct WalkState {
   std::int32_t MessageIndex = 0;
 };
 
-void EvaluateMessage(const CheckList& list, std::int32_t not_popup, const std::string* received,
-                     std::string_view uid, std::string_view top_reply, WalkState& walk);
+// What the walk made of one message: whether it was new and notable, and the
+// check-address entry that matched it (kNoEntry when none did).
+struct MessageVerdict {
+  bool is_new = false;
+  bool notable = false;
+  int entry = kNoEntry;
+  bool operator==(const MessageVerdict&) const = default;
+};
+
+MessageVerdict EvaluateMessage(const CheckList& list, std::int32_t not_popup,
+                               const std::string* received, std::string_view uid,
+                               std::string_view top_reply, WalkState& walk);
 
 }  // namespace zepho

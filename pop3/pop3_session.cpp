@@ -57,6 +57,7 @@ void Pop3Session::Begin(SessionConfig config) {
   config_ = std::move(config);
   state_ = SessionState::Greeting;
   finished_ = false;
+  walk_ended_ = false;
   ClearBuffer();
   current_uid_.clear();
   apop_digest_.clear();
@@ -219,6 +220,7 @@ void Pop3Session::OnStat(SessionActions& out) {
     return;
   }
   check_list_ = config_.load_check_list ? config_.load_check_list() : CheckList{};
+  if (config_.examined) config_.examined->Begin(check_list_);
   SendCommand(SessionState::Uidl, out);
 }
 
@@ -235,7 +237,10 @@ void Pop3Session::OnTop(SessionActions& out) {
       return;
     }
     Log(out);
-    EvaluateMessage(check_list_, config_.not_popup, config_.received, current_uid_, buffer_, walk_);
+    const std::int32_t number = walk_.MessageIndex;
+    const MessageVerdict verdict = EvaluateMessage(check_list_, config_.not_popup,
+                                                   config_.received, current_uid_, buffer_, walk_);
+    if (config_.examined) config_.examined->Record(number, verdict, buffer_);
     NextMessage(out);
   } else if (Has(kNegative)) {
     NextMessage(out);
@@ -276,6 +281,7 @@ void Pop3Session::SendCommand(SessionState kind, SessionActions& out) {
     return;
   }
   state_ = kind;
+  if (kind == SessionState::Quit) walk_ended_ = true;
   out.push_back({Kind::Log, LoggedCommand(kind, line)});
   out.push_back({Kind::Send, std::move(line)});
   out.push_back({Kind::StartReplyTimer, {}});

@@ -12,6 +12,7 @@
 #include <string_view>
 #include <vector>
 
+#include "pop3/examined_messages.h"
 #include "pop3/new_mail_detection.h"
 
 namespace zepho {
@@ -55,6 +56,8 @@ struct SessionConfig {
   const std::string* received = nullptr;
   // Reads the check-address list when STAT reports messages.
   std::function<CheckList()> load_check_list;
+  // Where each examined message is recorded, or null; must outlive the dialogue.
+  ExaminedMessages* examined = nullptr;
 };
 
 // Bounds of what the dialogue accepts from the server and builds itself.
@@ -77,6 +80,8 @@ class Pop3Session {
 
   SessionState state() const { return state_; }
   bool finished() const { return finished_; }
+  // The walk is over (QUIT was sent): the results are whole.
+  bool walk_ended() const { return walk_ended_; }
   const std::string& buffer() const { return buffer_; }
   WalkState& walk() { return walk_; }
   const WalkState& walk() const { return walk_; }
@@ -109,6 +114,7 @@ class Pop3Session {
   SessionConfig config_;
   SessionState state_ = SessionState::Greeting;
   bool finished_ = true;
+  bool walk_ended_ = false;
   std::string buffer_;
   std::string current_uid_;
   std::string apop_digest_;

@@ -50,6 +50,7 @@
 #define IDC_LABEL7 149
 #define IDC_COMBOACCOUNT 150
 #define IDC_ACCOUNTRELOAD 151
+#define IDC_CHECKBALLOON 152
 
 // The password prompt
 #define IDC_PW_LABEL 201
@@ -62,6 +63,13 @@
 #define IDC_VER_LABEL5 304
 #define IDC_VER_LABEL3 305
 #define IDC_VER_LABEL2 306
+
+// The results window
+#define IDD_RESULTS 500
+#define IDC_RS_STATUS 501
+#define IDC_RS_LIST 502
+#define IDC_RS_COPY 503
+#define IDC_RS_CLOSE 504
 
 // The check-address editor (its OK and Cancel are IDOK and IDCANCEL)
 #define IDC_CA_LABEL2 401

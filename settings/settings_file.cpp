@@ -136,6 +136,7 @@ void LoadSettings(Profile& p, Settings& s) {
   s.Tls = ReadProfileInt(p, net, "Tls", kTlsNone);
   if (s.Tls != kTlsStls && s.Tls != kTlsImplicit) s.Tls = kTlsNone;
   s.TlsCertSha256 = p.ReadString(net, "TlsCertSha256", "");
+  s.Balloon = ReadProfileInt(p, other, "Balloon", 0) == 1 ? 1 : 0;
   const bool committed = update.Commit();
   if (!written || !committed) throw SettingsWriteError(p.Path());
 }
@@ -169,6 +170,8 @@ void SaveSettings(Profile& p, const Settings& s) {
   if (s.Tls != kTlsNone || HasKey(p, net, "Tls")) WriteInt(p, net, "Tls", s.Tls);
   if (!s.TlsCertSha256.empty() || HasKey(p, net, "TlsCertSha256"))
     Write(p, net, "TlsCertSha256", Quoted(s.TlsCertSha256));
+  // The balloon likewise: only into a file that uses it.
+  if (s.Balloon != 0 || HasKey(p, other, "Balloon")) WriteInt(p, other, "Balloon", s.Balloon);
   CommitOrThrow(update, p);
 }
 

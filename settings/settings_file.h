@@ -42,6 +42,9 @@ struct Settings {
   // A certificate trusted by its SHA-256 fingerprint (NETWORK/TlsCertSha256),
   // as stored: 64 hex digits, colons allowed; empty = none.
   std::string TlsCertSha256;
+  // A balloon from the tray icon when a check changes it for new mail
+  // (OTHER/Balloon): 1 = on; absent or any other stored value reads as off.
+  std::int32_t Balloon = 0;
 
   friend bool operator==(const Settings&, const Settings&) = default;
 };

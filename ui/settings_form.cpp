@@ -34,6 +34,7 @@ void SettingsForm::Fill() {
   controls_.SetChecked(FormCheck::CheckNozari, On(settings_.RetrySearchToNozari));
   controls_.SetChecked(FormCheck::CheckApop, On(settings_.Apop));
   controls_.SetChecked(FormCheck::CheckInboxMove, On(settings_.InboxMove));
+  controls_.SetChecked(FormCheck::CheckBalloon, settings_.Balloon == 1);
   controls_.SetTlsChoice(settings_.Tls);
   SortingRule();
   IconRule(controls_.Checked(FormCheck::CheckBox3));
@@ -101,6 +102,7 @@ bool SettingsForm::OKButtonClick() {
   next.AllIconChange = flag(FormCheck::AllIconCheck);
   next.Apop = flag(FormCheck::CheckApop);
   next.InboxMove = flag(FormCheck::CheckInboxMove);
+  next.Balloon = flag(FormCheck::CheckBalloon);
   next.Tls = controls_.TlsChoice();
 
   const int chosen = controls_.SelectedAccount();

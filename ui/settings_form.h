@@ -24,6 +24,7 @@ enum class FormCheck {
   CheckInboxMove,  // InboxMove
   CheckNozari,     // RetrySearchToNozari
   CheckApop,       // Apop
+  CheckBalloon,    // Balloon
 };
 
 enum class FormButton { chkNewButton, AccountReload };

@@ -33,6 +33,7 @@ int IdOf(FormCheck c) {
     case FormCheck::CheckInboxMove: return IDC_CHECKINBOXMOVE;
     case FormCheck::CheckNozari: return IDC_CHECKNOZARI;
     case FormCheck::CheckApop: return IDC_CHECKAPOP;
+    case FormCheck::CheckBalloon: return IDC_CHECKBALLOON;
   }
   return 0;
 }
@@ -43,7 +44,7 @@ int IdOf(FormButton b) {
 
 // The controls of each tab lie in one range of numbers.
 constexpr int kFirstPageControl = IDC_GROUPBOX2;
-constexpr int kLastPageControl = IDC_ACCOUNTRELOAD;
+constexpr int kLastPageControl = IDC_CHECKBALLOON;
 int PageOf(int id) { return id < IDC_GROUPBOX1 ? 0 : id < IDC_GROUPBOX4 ? 1 : 2; }
 
 // A click on an interval arrow, handled once the up-down control has finished

@@ -49,6 +49,9 @@ bool Application::Dispatch(MSG& msg) {
                       msg.wParam == VK_ESCAPE;
   const bool for_a_control = main_form_ && msg.hwnd != main_form_ && IsChild(main_form_, msg.hwnd);
   if (main_form_ && !(escape && for_a_control) && IsDialogMessageW(main_form_, &msg)) return true;
+  for (HWND dialog : dialogs_)
+    if ((msg.hwnd == dialog || IsChild(dialog, msg.hwnd)) && IsDialogMessageW(dialog, &msg))
+      return true;
   TranslateMessage(&msg);
   DispatchMessageW(&msg);
   return true;
@@ -79,6 +82,12 @@ void Application::ProcessMessages() {
     }
   }
 }
+
+void Application::AddDialog(HWND dialog) {
+  if (dialog) dialogs_.push_back(dialog);
+}
+
+void Application::RemoveDialog(HWND dialog) { std::erase(dialogs_, dialog); }
 
 void Application::Terminate() {
   terminated_ = true;

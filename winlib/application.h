@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include <vector>
+
 namespace winlib {
 
 class Application {
@@ -16,6 +18,10 @@ class Application {
   bool ShowMainForm = false;
   // The main form takes the dialog keys (Tab, Enter, Escape) of the loop.
   void SetMainForm(HWND form) { main_form_ = form; }
+  // A modeless dialog that takes its dialog keys (Tab, Escape) from the loop,
+  // until it is removed.
+  void AddDialog(HWND dialog);
+  void RemoveDialog(HWND dialog);
 
   // Runs until Terminate or a quit message; returns the quit message's code.
   int Run();
@@ -29,6 +35,7 @@ class Application {
   HINSTANCE instance_ = nullptr;
   HWND window_ = nullptr;
   HWND main_form_ = nullptr;
+  std::vector<HWND> dialogs_;
   bool terminated_ = false;
   int exit_code_ = 0;
 };

@@ -6,9 +6,15 @@ QUIT; medians of several runs, ZEPHO and the floor alternating. Also prints
 ZEPHO's resident memory after the check. With LOG 0 and 1, the runs of both
 alternate too. A benchmark: it asserts nothing.
 
+The 1,000-message case also runs a build of an earlier commit (ZEPHO_BASELINE_EXE,
+built by scripts/bench.sh), alternating with this one: what a check keeps for the
+results window (the examined messages) is measured against a program without it.
+
 Run through scripts/bench.sh, which provides Wine, a display and the builds.
 Environment: ZEPHO_EXE, ZEPHO_FLOOR (pop3_floor.exe), ZEPHO_BENCH_LOG ("0", "1"
-or "both": the LOG setting of the cases that do not name one), ZEPHO_BENCH_RUNS."""
+or "both": the LOG setting of the cases that do not name one), ZEPHO_BENCH_RUNS,
+ZEPHO_BASELINE_EXE and ZEPHO_BASELINE (its commit, for the title), ZEPHO_BENCH_ONLY
+(run only the cases whose name holds this text)."""
 import glob
 import os
 import shutil
@@ -24,6 +30,9 @@ from harness import (WINE, Dovecot, Zepho, ini_for, set_mailbox_path, to_windows
 
 FLOOR = os.environ.get("ZEPHO_FLOOR", "")
 RUNS = int(os.environ.get("ZEPHO_BENCH_RUNS", "7"))
+BASELINE_EXE = os.environ.get("ZEPHO_BASELINE_EXE", "")
+BASELINE = os.environ.get("ZEPHO_BASELINE", "")[:10]
+ONLY = os.environ.get("ZEPHO_BENCH_ONLY", "")
 
 
 def stamps(path):
@@ -118,10 +127,10 @@ class Companion:
         shutil.rmtree(self.dir, ignore_errors=True)
 
 
-def run_zepho(mailbox, log):
+def run_zepho(mailbox, log, exe=None):
     before = len(sessions(mailbox.server))
     z = Zepho(ini_for(mailbox.server.port, extra="IconChange=1\n").replace(
-        "LOG=1", "LOG=%d" % log)).start()
+        "LOG=1", "LOG=%d" % log), exe=exe).start()
     try:
         if not wait_until(lambda: len(sessions(mailbox.server)) > before, 300, step=0.05):
             return None
@@ -149,8 +158,13 @@ def run_floor(mailbox, commands):
         os.remove(path)
 
 
+ROW = "%-44s %6d %5d %10.1f %10.1f %6.2f %6.2f %9.3f %9.3f %9d"
+
+
 def case(name, messages, logs, filler=None, known=0):
     """One row per LOG value; the runs of all of them and of the floor alternate."""
+    if ONLY not in name:
+        return
     mailbox = Mailbox(messages)
     companion = Companion(mailbox, filler, known) if filler is not None else None
     try:
@@ -172,12 +186,55 @@ def case(name, messages, logs, filler=None, known=0):
         n = len(commands)
         for log in logs:
             z = statistics.median(z_times[log])
-            print("%-44s %6d %5d %10.1f %10.1f %6.2f %6.2f %9.3f %9.3f %9d"
+            print(ROW
                   % (name, n, log, z * 1000, f * 1000, z / f, min(z_times[log]) / min(f_times),
                      z * 1000 / n, f * 1000 / n, statistics.median(rss[log])), flush=True)
     finally:
         if companion:
             companion.stop()
+        mailbox.stop()
+
+
+def against_baseline(name, messages):
+    """This build (the examined messages kept for the window) and the baseline
+    build, LOG=0, alternating with each other and with the floor."""
+    if ONLY not in name:
+        return
+    if not BASELINE_EXE:
+        print("%-44s no baseline build (scripts/bench.sh makes one)" % name)
+        return
+    mailbox = Mailbox(messages)
+    try:
+        times = {"today": [], "rows": []}
+        rss = {"today": [], "rows": []}
+        f_times = []
+        commands = None
+        builds = [("today", BASELINE_EXE), ("rows", None)]
+        for run in range(RUNS):
+            # Each run in turn goes first: a run just after another is slowed
+            # by its end (a copy of the same build against itself shows it).
+            for which, exe in builds if run % 2 == 0 else builds[::-1]:
+                time.sleep(1)
+                got = run_zepho(mailbox, 0, exe)
+                if got is None:
+                    print("%-44s no check within 300 s" % name)
+                    return
+                times[which].append(got[0])
+                commands = got[1]
+                rss[which].append(got[2])
+            f_times.append(run_floor(mailbox, commands))
+        f = statistics.median(f_times)
+        n = len(commands)
+        for which, label in (("today", "baseline %s" % BASELINE), ("rows", "rows collected")):
+            z = statistics.median(times[which])
+            print(ROW % ("%s, %s" % (name, label), n, 0, z * 1000, f * 1000, z / f,
+                         min(times[which]) / min(f_times), z * 1000 / n, f * 1000 / n,
+                         statistics.median(rss[which])), flush=True)
+        print("%-44s median %.3f, best %.3f (target: within 1.05)" % (
+            "  rows collected / baseline", statistics.median(times["rows"]) /
+            statistics.median(times["today"]), min(times["rows"]) / min(times["today"])),
+            flush=True)
+    finally:
         mailbox.stop()
 
 
@@ -196,6 +253,8 @@ def main():
     case("30 messages, 20 new, id list 200,000 + 10", 30, logs, filler=200000, known=10)
     # The cost of the log: LOG 0 and 1 side by side, whatever was asked for.
     case("1,000 messages, all new (1,000 TOP)", 1000, sorted(set(logs) | {0, 1}))
+    # What the results window keeps of a check, against a build without it.
+    against_baseline("1,000 all new", 1000)
 
 
 if __name__ == "__main__":

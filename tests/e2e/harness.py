@@ -55,11 +55,11 @@ def run_driver(*args, timeout=30, env=None):
 class Zepho:
     """One copy of ZEPHO.exe in a folder of its own, started and ended by the test."""
 
-    def __init__(self, ini=None, name="zepho", folder=None, env=None):
+    def __init__(self, ini=None, name="zepho", folder=None, env=None, exe=None):
         self.dir = folder or tempfile.mkdtemp(prefix=name + "-", dir=os.environ.get("ZEPHO_E2E_TMP"))
         self.env = env or wine_env()
         self.exe = os.path.join(self.dir, "ZEPHO.exe")
-        shutil.copy(EXE, self.exe)
+        shutil.copy(exe or EXE, self.exe)
         self.ini_path = os.path.join(self.dir, "ZEPHO.ini")
         self.log_path = os.path.join(self.dir, "ZEPHO.LOG")
         if ini is not None:
@@ -103,6 +103,36 @@ class Zepho:
                 return f.read()
         except FileNotFoundError:
             return b""
+
+
+# The tray menu's selectable items from the top: version, settings, the Corvel
+# submenu, check now, the results, pause/resume, exit (the arrows skip
+# separators and greyed items).
+TO_VERSION = ("Down", "Return")
+TO_SETTINGS = ("Down", "Down", "Return")
+TO_CHECK_NOW = ("Down",) * 4 + ("Return",)
+TO_RESULTS = ("Down",) * 5 + ("Return",)
+TO_PAUSE = ("Down",) * 6 + ("Return",)
+TO_EXIT = ("Up", "Return")
+
+
+def list_view(title, control):
+    """A list view of another program's window as rows of cells, its column
+    captions first (None: not read)."""
+    code, out = run_driver("listview", title, control)
+    if code != 0:
+        return None
+    return [line.split("\t") for line in out.replace("\r\n", "\n").split("\n")[:-1]]
+
+
+def clipboard():
+    code, out = run_driver("clipboard", "-")
+    return out if code == 0 else None
+
+
+def balloons():
+    """The texts of the balloons shown now, their line breaks as "|"."""
+    return [line.rstrip("\r") for line in run_driver("balloons", "-")[1].splitlines() if line.strip()]
 
 
 def wait_until(predicate, timeout, step=0.2):

@@ -21,6 +21,7 @@ POPADRESS, POPPORT, POPACOUNT, PASSEDIT, POPTIME, UPDOWN1 = (
     "112", "114", "116", "118", "121", "122")
 LISTVIEW, NEW_BUTTON, COMBOACCOUNT, ACCOUNTRELOAD = "132", "133", "150", "151"
 COMBOTLS = "126"
+CHECKBALLOON = "152"
 EDITOR_HEADER, EDITOR_ADDRESS = "402", "404"
 
 
@@ -168,6 +169,20 @@ class SettingsWindowTest(E2ETest):
         run_driver("click", SETTINGS, "ＯＫ")
         self.assertEqual(run_driver("gone", SETTINGS, "10")[0], 0)
         self.assertIn("\r\nPopPort=1995\r\nApop=0\r\nPasswd=HOJMLUNTP[R[\r\nTls=2\r\n", z.ini())
+        self.assertEqual(z.close_box(), 0)
+
+    def test_balloon_box_saves_the_key(self):
+        z = self.open_first_start()
+        for control, text in ((POPADRESS, "127.0.0.1"), (POPACOUNT, "user"), (PASSEDIT, "abc")):
+            type_into(SETTINGS, control, text)
+        run_driver("tab", SETTINGS, "2")
+        self.assertEqual(state_of(SETTINGS, CHECKBALLOON), ["enabled", "unchecked"])
+        run_driver("click", SETTINGS, "新着メールをバルーンで知らせる")
+        self.assertEqual(wait_until(lambda: state_of(SETTINGS, CHECKBALLOON)[1] == "checked", 5),
+                         True)
+        run_driver("click", SETTINGS, "ＯＫ")
+        self.assertEqual(run_driver("gone", SETTINGS, "10")[0], 0)
+        self.assertIn('\r\nAccountPath=""\r\nBalloon=1\r\n[NETWORK]\r\n', z.ini())
         self.assertEqual(z.close_box(), 0)
 
     def test_password_typed_in_the_window_is_stored_scrambled(self):

@@ -4,17 +4,12 @@ import tempfile
 import time
 import unittest
 
-from harness import (CORVEL, Dovecot, E2ETest, FaultServer, StandIn, click_tray_icon, ini_for,
-                     keys, open_tray_menu, run_driver, tray_icon, wait_until)
+from harness import (CORVEL, TO_CHECK_NOW, TO_EXIT, TO_PAUSE, TO_SETTINGS, TO_VERSION, Dovecot, E2ETest,
+                     FaultServer, StandIn, click_tray_icon, ini_for, keys, open_tray_menu,
+                     run_driver, tray_icon, wait_until)
 
 SETTINGS = "ZEPHO設定"
 VERSION = "バージョン情報"
-# The menu's selectable items from the top: version, settings, the Corvel
-# submenu, pause/resume, exit (the arrows skip separators and greyed items).
-TO_VERSION = ("Down", "Return")
-TO_SETTINGS = ("Down", "Down", "Return")
-TO_PAUSE = ("Down", "Down", "Down", "Down", "Return")
-TO_EXIT = ("Up", "Return")
 RESTORE = "main WM_SYSCOMMAND 61728 0"
 RECEIVE = "main WM_COMMAND 32835 0"
 
@@ -89,9 +84,14 @@ class TrayTest(E2ETest):
         # Exit and pause are greyed: Enter on them does nothing.
         self.choose("Up", "Return")
         time.sleep(1)
-        keys("Down", "Down", "Down", "Down", "Return", "Escape")
+        keys(*TO_PAUSE[:-1], "Return", "Escape")
         time.sleep(1)
         keys("Escape")
+        # "Check now" too: no second connection.
+        self.choose(*TO_CHECK_NOW)
+        time.sleep(2)
+        keys("Escape")
+        self.assertEqual(server.lines().count("--- connection"), 1)
         self.assertTrue(z.running())
         self.assertEqual(tray_icon(), "main")
         click_tray_icon(1)

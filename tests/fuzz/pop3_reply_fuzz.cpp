@@ -1,14 +1,18 @@
 // Drives one dialogue through arbitrary server bytes cut into arbitrary
 // arrivals. Whatever the server sends, no command line may exceed its bound,
 // the gathered reply may not outgrow its bound, and nothing may happen after
-// the dialogue has ended.
+// the dialogue has ended. What the walk examined stays within its bounds and
+// shows (in the results window's cells and the balloon) as one-line text
+// without a direction override.
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <cstdint>
 #include <cstdlib>
 #include <string>
 
+#include "app/mail_balloon.h"
 #include "pop3/pop3_session.h"
+#include "ui/results_form.h"
 
 namespace {
 
@@ -34,6 +38,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   list[0] = {in.ConsumeRandomLengthString(16), in.ConsumeRandomLengthString(32)};
   list[19] = {in.ConsumeRandomLengthString(16), in.ConsumeRandomLengthString(32)};
   config.load_check_list = [&list] { return list; };
+  zepho::CheckReport report;
+  report.checked = true;
+  config.examined = &report.examined;
 
   zepho::Pop3Session session;
   session.Begin(std::move(config));
@@ -71,5 +78,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (!session.finished())
       Require(actions.back().kind == SessionAction::Kind::StartReplyTimer);
   }
+
+  Require(report.examined.rows().size() <= zepho::kMaxExaminedRows);
+  for (const zepho::ExaminedMessage& m : report.examined.rows()) {
+    Require(m.entry == zepho::kNoEntry || m.entry == 0 || m.entry == 19);
+    for (const std::string* v : {&m.from, &m.subject, &m.date})
+      Require(v->size() <= zepho::kMaxExaminedValueBytes);
+  }
+  report.new_count = session.walk().NewMailCount;
+  for (const zepho::ResultRow& row : zepho::ResultRows(report))
+    for (const std::u16string& cell : row)
+      for (char16_t c : cell)
+        Require(c >= 0x20 && c != 0x7F && !(c >= 0x202A && c <= 0x202E) &&
+                !(c >= 0x2066 && c <= 0x2069));
+  const zepho::TrayBalloon balloon = zepho::NewMailBalloon(report);
+  Require(balloon.text.size() <= zepho::kBalloonTextUnits);
+  Require(balloon.title.size() <= zepho::kBalloonTitleUnits);
   return 0;
 }

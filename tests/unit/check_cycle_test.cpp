@@ -85,6 +85,15 @@ struct FakeShell : CycleShell, CycleTimers, TrayIconView, CycleNotices {
   void SetTrayIcon(TrayMode m, bool paused) override {
     events.push_back(std::string("tray ") + NameOf(m) + (paused ? " paused" : ""));
   }
+  void ShowBalloon(const TrayBalloon& b) override {
+    events.push_back("balloon");
+    balloons.push_back(b);
+  }
+  std::vector<TrayBalloon> balloons;
+  LocalTime now{2024, 5, 6, 7, 8, 9};
+  LocalTime LocalTimeNow() override { return now; }
+  void CheckReported() override { ++reports; }
+  int reports = 0;
   void InfoBox(Notice n) override {
     events.push_back(std::string("info ") + NameOf(n));
     timeout_timer_at_box = timeout_timer;
@@ -104,8 +113,10 @@ struct FakeShell : CycleShell, CycleTimers, TrayIconView, CycleNotices {
     events.push_back(search_again ? "popup afresh" : "popup");
   }
   bool CompanionBusy() override { return companion_busy; }
+  std::function<void()> on_prompt;
   std::optional<std::string> ShowPasswordPrompt() override {
     events.push_back("prompt");
+    if (on_prompt) on_prompt();
     if (prompt_types.empty()) return std::nullopt;
     return prompt_types;
   }
@@ -759,6 +770,264 @@ TEST_F(CycleTest, ACheckRunsFromItsStart) {
   EXPECT_EQ(cycle.phase(), CheckPhase::Ending);
   cycle.EndCheck();
   EXPECT_EQ(cycle.phase(), CheckPhase::Waiting);
+}
+
+// ---------------------------------------------------------------- the report of a check
+
+// A check whose walk meets `messages` new messages (the first one matching
+// the check address when `match`), through to the reply to QUIT.
+void RunWalk(CheckCycle& cycle, int messages, bool match) {
+  cycle.StartCheck();
+  cycle.OnConnected();
+  for (const char* r : {"+OK ready\r\n", "+OK\r\n", "+OK\r\n"}) cycle.OnReceived(r);
+  cycle.OnReceived("+OK " + std::to_string(messages) + " 100\r\n");
+  for (int i = 0; i < messages; ++i) {
+    const bool matching = match && i == 0;
+    cycle.OnReceived(std::string("+OK\r\nFrom: ") +
+                     (matching ? "boss@example.com" : "other@example.com") +
+                     "\r\nSubject: m" + std::to_string(i) + "\r\n\r\n.\r\n");
+    if (matching) break;
+  }
+  cycle.OnReceived("+OK bye\r\n");
+}
+
+// How each way a check ends is reported, with the local time the shell gives
+// at its end.
+TEST_F(CycleTest, EveryEndOfACheckIsReported) {
+  struct Case {
+    const char* name;
+    std::function<void(CheckCycle&, FakeConnection&, Settings&)> run;
+    CheckOutcome outcome;
+    std::size_t rows;
+  };
+  const auto to_login = [](CheckCycle& c) {
+    c.StartCheck();
+    c.OnConnected();
+    c.OnReceived("+OK ready\r\n");
+    c.OnReceived("+OK\r\n");
+  };
+  const Case cases[] = {
+      {"a walk with new mail", [](CheckCycle& c, auto&, auto&) { RunWalk(c, 2, false); },
+       CheckOutcome::Done, 2},
+      {"no connection", [](CheckCycle& c, FakeConnection& conn, auto&) {
+         conn.result = Connection::OpenResult::ConnectFailed;
+         c.StartCheck();
+         conn.result = Connection::OpenResult::Ok;
+       }, CheckOutcome::NoConnection, 0},
+      {"refused before the greeting", [](CheckCycle& c, auto&, auto&) {
+         c.StartCheck();
+         c.OnSocketError();
+       }, CheckOutcome::NoConnection, 0},
+      {"closed in the dialogue", [&](CheckCycle& c, auto&, auto&) {
+         to_login(c);
+         c.OnClosed();
+       }, CheckOutcome::ConnectionLost, 0},
+      {"closed in the walk keeps what was examined", [](CheckCycle& c, auto&, auto&) {
+         c.StartCheck();
+         c.OnConnected();
+         for (const char* r : {"+OK ready\r\n", "+OK\r\n", "+OK\r\n", "+OK 3 1\r\n",
+                               "+OK\r\nFrom: a@x\r\n\r\n.\r\n"})
+           c.OnReceived(r);
+         c.OnSocketError();
+       }, CheckOutcome::ConnectionLost, 1},
+      {"time-out", [&](CheckCycle& c, auto&, auto&) {
+         to_login(c);
+         for (int i = 0; i < kTimeoutTicks; ++i) c.Timer2Timer();
+       }, CheckOutcome::TimedOut, 0},
+      {"the whole check's bound", [&](CheckCycle& c, auto&, auto&) {
+         to_login(c);
+         c.CheckBoundTimer();
+       }, CheckOutcome::TimedOut, 0},
+      {"a refused STAT", [&](CheckCycle& c, auto&, auto&) {
+         to_login(c);
+         c.OnReceived("+OK\r\n");
+         c.OnReceived("-ERR mailbox locked\r\n");
+       }, CheckOutcome::ServerError, 0},
+      {"TLS that cannot be had", [](CheckCycle& c, auto&, Settings& s) {
+         s.Tls = kTlsImplicit;
+         c.StartCheck();
+         c.OnConnected();
+         s.Tls = kTlsNone;
+       }, CheckOutcome::TlsFailed, 0},
+  };
+  settings.PopTime = 3;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const int reports = shell.reports;
+    shell.now.second = static_cast<int>(&c - cases);
+    c.run(cycle, connection, settings);
+    if (cycle.phase() == CheckPhase::Ending) {
+      EXPECT_EQ(shell.reports, reports) << "reported where the check ends, not before";
+      cycle.EndCheck();
+    }
+    EXPECT_EQ(shell.reports, reports + 1);
+    const CheckReport& r = cycle.last_report();
+    EXPECT_TRUE(r.checked);
+    EXPECT_EQ(r.outcome, c.outcome);
+    EXPECT_EQ(r.ended, shell.now);
+    EXPECT_EQ(r.examined.rows().size(), c.rows);
+    ASSERT_EQ(cycle.Waiting(), 1);
+  }
+}
+
+TEST_F(CycleTest, TheReportHoldsTheCountsAndTheRows) {
+  EXPECT_FALSE(cycle.last_report().checked);
+  RunWalk(cycle, 3, true);
+  cycle.EndCheck();
+  const CheckReport& r = cycle.last_report();
+  EXPECT_EQ(r.outcome, CheckOutcome::Done);
+  EXPECT_EQ(r.new_count, 1);
+  EXPECT_EQ(r.notable_count, 1);
+  ASSERT_EQ(r.examined.rows().size(), 1u);
+  EXPECT_EQ(r.examined.rows()[0].number, 3);
+  EXPECT_EQ(r.examined.rows()[0].state, ExaminedState::NewNotable);
+  EXPECT_EQ(r.examined.rows()[0].entry, 0);
+  EXPECT_EQ(r.examined.check_list()[0].address, "boss@example.com");
+  EXPECT_EQ(cycle.NewMailCount(), 0) << "the cycle's own results are cleared as before";
+}
+
+// A rejected login hands over to the prompt: its report is made before the
+// prompt's loop runs (the window may be looked at meanwhile).
+TEST_F(CycleTest, ARefusedPasswordIsReportedBeforeThePrompt) {
+  cycle.StartCheck();
+  cycle.OnConnected();
+  cycle.OnReceived("+OK ready\r\n");
+  cycle.OnReceived("+OK\r\n");
+  int reports_at_prompt = -1;
+  shell.prompt_types = "";
+  shell.on_prompt = [&] { reports_at_prompt = shell.reports; };
+  cycle.OnReceived("-ERR [AUTH] failed\r\n");
+  EXPECT_EQ(reports_at_prompt, 1);
+  EXPECT_EQ(cycle.last_report().outcome, CheckOutcome::PasswordRefused);
+}
+
+// A due check skipped while paused, or a check that failed in the program
+// itself, leaves the last report as it was.
+TEST_F(CycleTest, NoCheckNoNewReport) {
+  RunWalk(cycle, 1, false);
+  cycle.EndCheck();
+  ASSERT_EQ(shell.reports, 1);
+  settings.PopTime = 1;
+  cycle.K6mStopClick();
+  cycle.Timer1Timer();
+  cycle.Timer1Timer();
+  cycle.EndCheck();
+  EXPECT_EQ(shell.reports, 1);
+  cycle.K6mStopClick();
+  sources.failing = FakeSources::Failing::CheckList;
+  EXPECT_THROW(RunWalk(cycle, 2, false), std::bad_alloc);
+  EXPECT_EQ(shell.reports, 1);
+  EXPECT_EQ(cycle.last_report().examined.rows().size(), 1u);
+}
+
+// ---------------------------------------------------------------- check now, the menu
+
+TEST_F(CycleTest, TheMenuIsEnabledOnlyWhileTheCycleWaits) {
+  struct Case { const char* name; std::function<void()> to; bool enabled; };
+  const Case cases[] = {
+      {"waiting", [&] { cycle.ArmCheckTimer(); }, true},
+      {"paused, waiting", [&] { cycle.K6mStopClick(); }, true},
+      {"due", [&] { cycle.K6mStopClick(); cycle.CheckNow(); }, false},
+      {"running", [&] { cycle.StartCheck(); }, false},
+      {"ending", [&] { cycle.OnSocketError(); }, false},
+      {"ended", [&] { cycle.EndCheck(); }, true},
+      {"settings window shown", [&] { cycle.SettingsShown(); }, true},
+  };
+  for (const Case& c : cases) {
+    c.to();
+    EXPECT_EQ(cycle.MenuEnabled(), c.enabled) << c.name;
+    EXPECT_EQ(cycle.MenuEnabled(), cycle.Waiting() == 1) << c.name;
+  }
+}
+
+TEST_F(CycleTest, CheckNowStartsACheckOnlyWhileTheCycleWaits) {
+  struct Case { const char* name; bool paused; std::function<void()> before; bool starts; };
+  const Case cases[] = {
+      {"waiting", false, [] {}, true},
+      {"waiting, paused: the user asked for it", true, [] {}, true},
+      {"due", false, [&] { cycle.CheckNow(); }, false},
+      {"running", false, [&] { cycle.CheckNow(); cycle.StartCheck(); }, false},
+  };
+  settings.PopTime = 2;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    if (cycle.Paused() != (c.paused ? 1 : 0)) cycle.K6mStopClick();
+    cycle.CheckTicks = 0;
+    cycle.ArmCheckTimer();
+    cycle.Timer1Timer();  // a tick of the interval counted
+    c.before();
+    shell.events.clear();
+    cycle.CheckNow();
+    EXPECT_EQ(shell.events, c.starts ? std::vector<std::string>{"post start"}
+                                     : std::vector<std::string>{});
+    EXPECT_FALSE(shell.check_timer) << "no tick counts while the check is due";
+    EXPECT_EQ(cycle.Waiting(), 0);
+    EXPECT_EQ(cycle.Paused(), c.paused ? 1 : 0) << "the pause stays as it was";
+    // The check runs, and the next interval counts from its end.
+    if (cycle.phase() == CheckPhase::Due) cycle.StartCheck();
+    cycle.OnSocketError();
+    cycle.EndCheck();
+    EXPECT_EQ(cycle.CheckTicks, 0);
+    if (!c.paused) {
+      shell.events.clear();
+      EXPECT_EQ(TicksUntilDue(10), 4);
+    }
+  }
+}
+
+// A tick of the check timer queued before "check now" stopped it (or before
+// the due tick did) starts nothing more: one check at a time.
+TEST_F(CycleTest, AStaleTickStartsNoSecondCheck) {
+  settings.PopTime = 1;
+  cycle.ArmCheckTimer();
+  cycle.Timer1Timer();
+  cycle.CheckNow();
+  shell.events.clear();
+  cycle.Timer1Timer();  // would have been the due tick
+  cycle.StartCheck();
+  cycle.Timer1Timer();
+  EXPECT_TRUE(shell.events.empty());
+  EXPECT_FALSE(shell.check_timer);
+  EXPECT_EQ(shell.find_companion, 3) << "the search for the client still runs at every tick";
+  EXPECT_EQ(connection.calls, std::vector<std::string>{"open 127.0.0.1:110"});
+}
+
+// ---------------------------------------------------------------- the balloon
+
+// With Balloon=1 a check that turns the icon to RECVICON or OTHERICON also
+// shows a balloon; nothing else does, and without the key nothing does.
+TEST_F(CycleTest, TheBalloonFollowsTheIcon) {
+  struct Case {
+    std::int32_t balloon, icon_change, all_icon;
+    bool match; int new_mail;
+    std::vector<std::string> events;
+  };
+  const Case cases[] = {
+      {1, 1, 0, true, 2, {"tray Matched", "balloon"}},
+      {1, 1, 1, false, 2, {"tray Other", "balloon"}},
+      {1, 1, 0, false, 2, {"tray Normal"}},
+      {1, 1, 1, false, 0, {"tray Normal"}},
+      {1, 0, 1, false, 2, {"tray Other", "balloon"}},
+      {1, 0, 0, true, 1, {"popup"}},
+      {0, 1, 0, true, 2, {"tray Matched"}},
+      {0, 1, 1, false, 2, {"tray Other"}},
+      {2, 1, 0, true, 2, {"tray Matched"}},  // only 1 is on
+  };
+  for (const Case& c : cases) {
+    settings.Balloon = c.balloon;
+    settings.IconChange = c.icon_change;
+    settings.AllIconChange = c.all_icon;
+    RunWalk(cycle, c.new_mail, c.match);
+    shell.events.clear();
+    shell.balloons.clear();
+    cycle.EndCheck();
+    EXPECT_EQ(shell.events, c.events) << "Balloon " << c.balloon << " IconChange "
+                                      << c.icon_change << " match " << c.match;
+    if (!shell.balloons.empty()) {
+      EXPECT_EQ(shell.balloons[0], NewMailBalloon(cycle.last_report())) << "of this check";
+      EXPECT_NE(shell.balloons[0].text.find(u"m0"), std::u16string::npos);
+    }
+  }
 }
 
 }  // namespace

@@ -84,6 +84,25 @@ TEST(DetectionHeadersMatch, LineCutting) {
   for (const Case& c : cases) EXPECT_EQ(HeadersMatch(list, c.reply), c.match) << c.name;
 }
 
+// The entry that matched is the one of the first matching line, and within
+// that line the first entry of the list: the one the user reads as the reason.
+TEST(DetectionMatchingEntry, Table) {
+  const CheckList list = ListOf({{"To:", "me@"}, {"From:", "boss@"}, {"From:", "boss@example"}}, 3);
+  struct Case { const char* name; std::string reply; int entry; };
+  const Case cases[] = {
+      {"none", "+OK\r\nFrom: other@x\r\n\r\n.\r\n", kNoEntry},
+      {"its slot, not its place in the file", "+OK\r\nFrom: boss@x\r\n\r\n.\r\n", 4},
+      {"the first of two entries on one line", "+OK\r\nFrom: boss@example.jp\r\n\r\n.\r\n", 4},
+      {"the first line decides", "+OK\r\nTo: me@x\r\nFrom: boss@x\r\n\r\n.\r\n", 3},
+      {"a later line when the first holds none", "+OK\r\nX: y\r\nFrom: boss@x\r\n.\r\n", 4},
+      {"not past the dot line", "+OK\r\n.\r\nFrom: boss@x\r\n", kNoEntry},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(MatchingEntry(list, c.reply), c.entry) << c.name;
+    EXPECT_EQ(HeadersMatch(list, c.reply), c.entry != kNoEntry) << c.name;
+  }
+}
+
 TEST(DetectionHeadersMatch, MatchOnAnEntryWithTwoByteLine) {
   // A short line is still tested before the scan ends on it.
   EXPECT_TRUE(HeadersMatch(ListOf({{"A", "B"}}), "+OK\r\nAB\nmore\r\n"));
@@ -144,23 +163,26 @@ TEST(DetectionEvaluateMessage, OneMessage) {
   const std::string other = "+OK\r\nFrom: other@x\r\n\r\n.\r\n";
   struct Case {
     const char* name; const std::string* top; std::int32_t not_popup; const char* uid;
-    WalkState after; WalkState before = {0, 1, 4};
+    WalkState after; MessageVerdict verdict; WalkState before = {0, 1, 4};
   };
+  const MessageVerdict T = {true, true, 0}, F = {false, true, 0};  // new or known, notable, entry 0
   const Case cases[] = {
-      {"notable new ends the walk", &matching, 0, "new", {1, 2, 0}},
-      {"notable known", &matching, 0, "old", {0, 1, 0}},
-      {"plain new goes on", &other, 0, "new", {0, 2, 4}},
-      {"plain known ends the walk", &other, 0, "old", {0, 1, 0}},
-      {"inverted: no match is notable", &other, 1, "new", {1, 2, 0}},
-      {"inverted: a match is plain", &matching, 1, "new", {0, 2, 4}},
-      {"other NotPopup: nothing notable", &matching, 2, "new", {0, 2, 4}},
-      {"other NotPopup, no match", &other, -1, "new", {0, 2, 4}},
-      {"notable known clears an earlier match", &matching, 0, "old", {0, 1, 0}, {1, 1, 4}},
-      {"plain known leaves an earlier match", &other, 0, "old", {1, 1, 0}, {1, 1, 4}},
+      {"notable new ends the walk", &matching, 0, "new", {1, 2, 0}, T},
+      {"notable known", &matching, 0, "old", {0, 1, 0}, F},
+      {"plain new goes on", &other, 0, "new", {0, 2, 4}, {true, false, kNoEntry}},
+      {"plain known ends the walk", &other, 0, "old", {0, 1, 0}, {false, false, kNoEntry}},
+      {"inverted: no match is notable", &other, 1, "new", {1, 2, 0}, {true, true, kNoEntry}},
+      {"inverted: a match is plain", &matching, 1, "new", {0, 2, 4}, {true, false, 0}},
+      {"other NotPopup: nothing notable", &matching, 2, "new", {0, 2, 4}, {true, false, 0}},
+      {"other NotPopup, no match", &other, -1, "new", {0, 2, 4}, {true, false, kNoEntry}},
+      {"notable known clears an earlier match", &matching, 0, "old", {0, 1, 0}, F, {1, 1, 4}},
+      {"plain known leaves an earlier match", &other, 0, "old", {1, 1, 0},
+       {false, false, kNoEntry}, {1, 1, 4}},
   };
   for (const Case& c : cases) {
     WalkState walk = c.before;
-    EvaluateMessage(list, c.not_popup, &received, c.uid, *c.top, walk);
+    EXPECT_EQ(EvaluateMessage(list, c.not_popup, &received, c.uid, *c.top, walk), c.verdict)
+        << c.name;
     EXPECT_EQ(walk.MatchFound, c.after.MatchFound) << c.name;
     EXPECT_EQ(walk.NewMailCount, c.after.NewMailCount) << c.name;
     EXPECT_EQ(walk.MessageIndex, c.after.MessageIndex) << c.name;

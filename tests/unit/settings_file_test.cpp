@@ -408,6 +408,55 @@ TEST(SettingsTls, WrittenAfterTheOtherKeysOnlyWhenSetOrPresent) {
   }
 }
 
+// ---------------------------------------------------------------- the balloon
+
+TEST(SettingsBalloon, OnOnlyForOne) {
+  struct Case { std::optional<std::string> raw; std::int32_t want; };
+  const Case cases[] = {
+      {std::nullopt, 0}, {"1", 1}, {" 1 ", 1}, {"0x1", 1}, {"0", 0},
+      {"2", 0},          {"-1", 0}, {"yes", 0}, {"", 0},
+  };
+  for (const Case& c : cases) {
+    MemoryProfile p;
+    if (c.raw) p.Set("OTHER", "Balloon", *c.raw);
+    Settings s;
+    s.Balloon = 1;  // memory does not survive an absent or other value
+    LoadSettings(p, s);
+    EXPECT_EQ(s.Balloon, c.want) << (c.raw ? *c.raw : "(absent)");
+  }
+}
+
+// Absent stays absent through loads and saves; set or present, it is written
+// after every other key.
+TEST(SettingsBalloon, WrittenOnlyWhenSetOrPresent) {
+  struct Case {
+    const char* name;
+    std::optional<std::string> in_file;
+    std::int32_t balloon;
+    std::vector<std::string> extra;
+  };
+  const Case cases[] = {
+      {"never chosen", std::nullopt, 0, {}},
+      {"chosen", std::nullopt, 1, {"W OTHER/Balloon=1"}},
+      {"turned off again keeps the key", "1", 0, {"W OTHER/Balloon=0"}},
+      {"another value is saved as off", "5", 0, {"W OTHER/Balloon=0"}},
+  };
+  for (const Case& c : cases) {
+    MemoryProfile p;
+    if (c.in_file) p.Set("OTHER", "Balloon", *c.in_file);
+    Settings s = SampleSettings();
+    s.Balloon = c.balloon;
+    SaveSettings(p, s);
+    std::vector<std::string> want = kSampleSaveLog;
+    want.insert(want.end(), c.extra.begin(), c.extra.end());
+    EXPECT_EQ(p.log, want) << c.name;
+    EXPECT_EQ(p.Text().find("Balloon") != std::string::npos, c.in_file || c.balloon) << c.name;
+    Settings loaded;
+    LoadSettings(p, loaded);
+    EXPECT_EQ(loaded.Balloon, c.balloon) << c.name;
+  }
+}
+
 // ---------------------------------------------------------------- password
 
 TEST(SettingsPassword, WorkedExample) {

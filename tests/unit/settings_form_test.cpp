@@ -521,6 +521,36 @@ TEST_F(SettingsFormTest, SecurityChoiceFilledAndTakenOver) {
   EXPECT_LT(at("W NETWORK/Passwd=HOJMLUNTP[R["), at("W NETWORK/Tls=2"));
 }
 
+// The balloon's box shows the key as read (on only for 1); OK writes it, and
+// a file that never had it gets it only when the box is checked.
+TEST_F(SettingsFormTest, BalloonBoxFilledAndTakenOver) {
+  const struct {
+    const char* stored;
+    bool shown;
+  } fills[] = {{nullptr, false}, {"1", true}, {"2", false}, {"0", false}};
+  for (const auto& c : fills) {
+    profile = MemoryProfile{};
+    if (c.stored) profile.Set("OTHER", "Balloon", c.stored);
+    controls.checked[FormCheck::CheckBalloon] = !c.shown;
+    form.Fill();
+    EXPECT_EQ(controls.checked[FormCheck::CheckBalloon], c.shown) << (c.stored ? c.stored : "absent");
+  }
+  const struct {
+    bool checked;
+    std::string stored;
+  } oks[] = {{false, "<none>"}, {true, "1"}};
+  for (const auto& c : oks) {
+    profile = MemoryProfile{};
+    form.Fill();
+    TypeValid();
+    controls.texts[FormEdit::PassEdit] = "abc";
+    controls.checked[FormCheck::CheckBalloon] = c.checked;
+    ASSERT_TRUE(form.OKButtonClick());
+    EXPECT_EQ(settings.Balloon, c.checked ? 1 : 0);
+    EXPECT_EQ(Stored("OTHER", "Balloon"), c.stored);
+  }
+}
+
 // Choosing a mode suggests its usual port only while the box holds the other
 // mode's usual port.
 TEST_F(SettingsFormTest, SecurityChoiceSuggestsThePort) {
