@@ -2,6 +2,31 @@
 
 namespace zepho {
 
+namespace {
+
+std::string OpenFailureLogLine(const OpenFailure& f) {
+  using S = LookupOutcome::Status;
+  std::string line;
+  switch (f.kind) {
+    case OpenFailure::Kind::NoAddress:
+      line = "NO ADDRESS: ";
+      switch (f.lookup) {
+        case S::NoSuchName: line += "no such name"; break;
+        case S::NoAnswer: line += "no answer from a name server"; break;
+        case S::TimedOut: line += "look-up timed out"; break;
+        default: line += "not a server name"; break;
+      }
+      break;
+    case OpenFailure::Kind::SocketFailed: line = "CONNECT FAILED: no socket"; break;
+    case OpenFailure::Kind::ConnectFailed: line = "CONNECT FAILED: refused on this machine"; break;
+    case OpenFailure::Kind::Unreachable: line = "CONNECT FAILED"; break;
+  }
+  if (f.error != 0) line += " (" + std::to_string(f.error) + ")";
+  return line + "\r\n";
+}
+
+}  // namespace
+
 bool CheckCycle::BeginAtStartup() {
   if (settings_.PopAddress.empty() || settings_.PopAcount.empty()) {
     shell_.Post(ProgramMessage::Tray, TRAY_SHOW_SETTINGS);
@@ -67,19 +92,13 @@ void CheckCycle::StartCheck() {
     config.load_check_list = [this] { return sources_.LoadCheckList(); };
     session_.Begin(std::move(config));
 
-    const Connection::OpenResult r = connection_.Open(settings_.PopAddress, settings_.PopPort);
-    if (r != Connection::OpenResult::Ok) {
-      switch (r) {
-        case Connection::OpenResult::SocketFailed:
-          notices_.InfoBox(Notice::SocketCreateFailed);
-          break;
-        case Connection::OpenResult::NoAddress: notices_.InfoBox(Notice::AddressFailed); break;
-        default: notices_.InfoBox(Notice::ConnectFailed); break;
-      }
-      EndBeforeTheDialogue();
+    if (const std::optional<OpenFailure> failed =
+            connection_.Open(settings_.PopAddress, settings_.PopPort)) {
+      OpenFailed(*failed);
       return;
     }
-    // The greeting (or the handshake) is awaited from now.
+    // The greeting (or the handshake) is awaited from now: the look-up and the
+    // connect attempts count towards its time.
     RestartReplyTimer();
     timers_.SetCheckBoundTimer(true);
   });
@@ -107,6 +126,32 @@ void CheckCycle::EndingOnFailure(F&& step) {
     }
     throw;
   }
+}
+
+void CheckCycle::OnOpenFailed(const OpenFailure& failure) {
+  if (phase_ != CheckPhase::Running) return;
+  EndingOnFailure([&] { OpenFailed(failure); });
+}
+
+void CheckCycle::OpenFailed(const OpenFailure& failure) {
+  WriteLog(OpenFailureLogLine(failure));
+  connection_.Drop();
+  timers_.SetTimeoutTimer(false);
+  timers_.SetCheckBoundTimer(false);
+  if (failure.kind == OpenFailure::Kind::Unreachable) {
+    // The server refused or did not answer: it may be down for a while, which
+    // no setting mends. The check ends quietly.
+    PostEndCheck();
+    return;
+  }
+  // Nothing more of this check comes while the box is up.
+  phase_ = CheckPhase::Ending;
+  switch (failure.kind) {
+    case OpenFailure::Kind::SocketFailed: notices_.InfoBox(Notice::SocketCreateFailed); break;
+    case OpenFailure::Kind::NoAddress: notices_.InfoBox(Notice::AddressFailed); break;
+    default: notices_.InfoBox(Notice::ConnectFailed); break;
+  }
+  EndBeforeTheDialogue();
 }
 
 void CheckCycle::EndBeforeTheDialogue() {

@@ -15,10 +15,16 @@
 //   window's OK or Cancel, the tray icon's click); while a check is due or
 //   runs (Waiting() is 0) the tray menu is greyed and the click does nothing.
 // - A check that has started ends once: the dialogue's end, a socket error,
-//   the server's close and the time-outs post EndCheck, which runs after the
-//   step that ended the check; events of the connection after that are not
-//   the check's. A check that never got a connection is ended at once
-//   (EndCheck is called, not posted) before the settings window is shown.
+//   the server's close, connects that were refused or went unanswered, and
+//   the time-outs post EndCheck, which runs after the step that ended the
+//   check; events of the connection after that are not the check's. A check
+//   whose connection could not be opened otherwise (no socket, no address, a
+//   connect refused on this machine) is ended at once after its box (EndCheck
+//   is called, not posted), before the settings window is shown.
+// - The connection opens without waiting (the name's look-up, the connect
+//   attempts): its outcome comes later, as OnConnected or OnOpenFailed. An
+//   outcome that comes after its check ended is dropped: closing the
+//   connection lets its open go, and the events check the phase.
 // - A failure anywhere in a check (an exception from a port) ends that check
 //   and arms the cycle again before it goes on to the caller, which shows it.
 // - Before a call that lets messages be handled, the reply timer is set as
@@ -176,6 +182,7 @@ class CheckCycle : public ConnectionEvents {
 
   // ConnectionEvents: the events of the current connection.
   void OnConnected() override;
+  void OnOpenFailed(const OpenFailure& failure) override;
   void OnReceived(std::string_view bytes) override;
   void OnSocketError() override;
   void OnClosed() override;
@@ -200,6 +207,9 @@ class CheckCycle : public ConnectionEvents {
   template <typename F> void EndingOnFailure(F&& step);
   void TimeOut();
   void Apply(const SessionActions& actions);
+  // The connection could not be opened: a box and the settings window for what
+  // the user may mend, or a quiet end.
+  void OpenFailed(const OpenFailure& failure);
   // The connection could not be made (or TLS could not be set up on it): the
   // check ends now and the settings window opens, where the user can mend it.
   void EndBeforeTheDialogue();

@@ -41,7 +41,8 @@ TForm1::TForm1(winlib::Application& app)
                  settings.AccountTitle),
       boxes_(app.Handle()),
       sources_(settings),
-      transport_(app.Handle(), static_cast<UINT>(ProgramMessage::Socket)),
+      transport_({app.Handle(), static_cast<UINT>(ProgramMessage::Socket),
+                  static_cast<UINT>(ProgramMessage::Lookup), CheckTimersWin32::kConnectAttempts}),
       cycle_(settings, {*this, timers_, tray_icon_, boxes_, transport_, sources_, &tls_}),
       settings_window_(app.Instance()),
       driver_(
@@ -106,6 +107,7 @@ bool TForm1::OnSocketMessage(WPARAM wparam, LPARAM lparam) {
 }
 
 void TForm1::OnTimerMessage(UINT_PTR id) {
+  if (transport_.OnTimer(id, cycle_)) return;
   switch (timers_.OnTimer(id)) {
     case CheckTimersWin32::Tick::Timer1: cycle_.Timer1Timer(); break;
     case CheckTimersWin32::Tick::Timer2: cycle_.Timer2Timer(); break;

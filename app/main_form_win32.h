@@ -55,6 +55,7 @@ class TForm1 : public CycleShell, public AppWindowHandlers, public ui::SettingsW
   void OnStartCheckMessage() override { cycle_.StartCheck(); }
   void OnEndCheckMessage() override { cycle_.EndCheck(); }
   bool OnSocketMessage(WPARAM wparam, LPARAM lparam) override;
+  void OnLookupMessage(WPARAM wparam) override { transport_.OnLookupMessage(wparam, cycle_); }
   void OnTimerMessage(UINT_PTR id) override;
   void OnTaskbarCreated() override { tray_icon_.OnTaskbarCreated(); }
   void OnHandlerError(const std::exception& error) override;

@@ -12,6 +12,7 @@ enum class ProgramMessage : std::uint32_t {
   StartCheck = 0x406,   // WM_USER + 6
   EndCheck = 0x407,     // WM_USER + 7
   Socket = 0x408,       // WM_USER + 8: the socket's select events
+  Lookup = 0x409,       // WM_USER + 9: a server name's look-up is over (wParam: its number)
 };
 
 inline constexpr std::int32_t TRAY_SHOW_SETTINGS = 1224;

@@ -130,9 +130,9 @@ struct FakeShell : CycleShell, CycleTimers, TrayIconView, CycleNotices {
 };
 
 struct FakeConnection : Connection {
-  OpenResult result = OpenResult::Ok;
+  std::optional<OpenFailure> result;  // known at once; nullopt: under way
   std::vector<std::string> calls;
-  OpenResult Open(const std::string& host, std::int32_t port) override {
+  std::optional<OpenFailure> Open(const std::string& host, std::int32_t port) override {
     calls.push_back("open " + host + ":" + std::to_string(port));
     return result;
   }
@@ -275,22 +275,87 @@ TEST_F(CycleTest, StartupGoesToTrayOrSettings) {
   EXPECT_EQ(shell.events, std::vector<std::string>{"post tray TRAY_SHOW_SETTINGS"});
 }
 
-TEST_F(CycleTest, FailedConnectionShowsItsMessageEndsAndOpensSettings) {
-  struct Case { Connection::OpenResult r; Notice n; };
-  const Case cases[] = {{Connection::OpenResult::SocketFailed, Notice::SocketCreateFailed},
-                        {Connection::OpenResult::NoAddress, Notice::AddressFailed},
-                        {Connection::OpenResult::ConnectFailed, Notice::ConnectFailed}};
+OpenFailure Failure(OpenFailure::Kind kind, LookupOutcome::Status lookup = {}, int error = 0) {
+  OpenFailure f;
+  f.kind = kind;
+  f.lookup = lookup;
+  f.error = error;
+  return f;
+}
+
+// A connection that could not be opened, told at once or when its look-up or
+// connects are over: a box for what the user may mend, then the settings
+// window; connects that went out and failed end the check quietly.
+TEST_F(CycleTest, FailedOpenShowsItsMessageEndsAndOpensSettings) {
+  using K = OpenFailure::Kind;
+  using S = LookupOutcome::Status;
+  struct Case {
+    OpenFailure failure;
+    std::vector<std::string> events;
+    std::string log;
+  };
+  const Case cases[] = {
+      {Failure(K::SocketFailed, {}, 10047), {"info SocketCreateFailed", "tray Normal", "settings"},
+       "CONNECT FAILED: no socket (10047)\r\n"},
+      {Failure(K::NoAddress), {"info AddressFailed", "tray Normal", "settings"},
+       "NO ADDRESS: not a server name\r\n"},
+      {Failure(K::NoAddress, S::NoSuchName, 11001), {"info AddressFailed", "tray Normal", "settings"},
+       "NO ADDRESS: no such name (11001)\r\n"},
+      {Failure(K::NoAddress, S::TimedOut), {"info AddressFailed", "tray Normal", "settings"},
+       "NO ADDRESS: look-up timed out\r\n"},
+      {Failure(K::ConnectFailed, {}, 10051), {"info ConnectFailed", "tray Normal", "settings"},
+       "CONNECT FAILED: refused on this machine (10051)\r\n"},
+      {Failure(K::Unreachable, {}, 10061), {"post end"}, "CONNECT FAILED (10061)\r\n"},
+  };
   settings.IconChange = 1;
-  for (const Case& c : cases) {
-    shell.events.clear();
-    connection.result = c.r;
-    cycle.StartCheck();
-    // The check ends (its result shown) before the settings window opens.
-    EXPECT_EQ(shell.events, (std::vector<std::string>{std::string("info ") + NameOf(c.n),
-                                                      "tray Normal", "settings"}));
-    EXPECT_EQ(cycle.Waiting(), 1) << "the check ended before the window opened";
-    EXPECT_FALSE(shell.timeout_timer);
+  settings.LOG = 1;
+  for (const bool at_once : {true, false}) {
+    for (const Case& c : cases) {
+      SCOPED_TRACE(std::string(at_once ? "at once: " : "later: ") + c.log);
+      shell.events.clear();
+      sources.log.clear();
+      connection.calls.clear();
+      connection.result = at_once ? std::optional<OpenFailure>(c.failure) : std::nullopt;
+      cycle.StartCheck();
+      if (!at_once) {
+        EXPECT_TRUE(shell.timeout_timer) << "the look-up and the connects count as the greeting's";
+        EXPECT_TRUE(shell.events.empty());
+        cycle.OnOpenFailed(c.failure);
+      }
+      // The check ends (its result shown) before the settings window opens.
+      EXPECT_EQ(shell.events, c.events);
+      EXPECT_EQ(sources.log, c.log);
+      EXPECT_FALSE(shell.timeout_timer);
+      EXPECT_FALSE(shell.check_bound);
+      EXPECT_FALSE(shell.timeout_timer_at_box) << "no reply timer under the box";
+      EXPECT_EQ(connection.calls[0], "open 127.0.0.1:110");
+      if (c.events[0] == "post end") {
+        EXPECT_EQ(cycle.phase(), CheckPhase::Ending);
+        cycle.EndCheck();
+      }
+      EXPECT_EQ(cycle.Waiting(), 1) << "the check ended before the window opened";
+      // An outcome that comes after the end is not the check's.
+      shell.events.clear();
+      cycle.OnOpenFailed(c.failure);
+      cycle.OnConnected();
+      EXPECT_TRUE(shell.events.empty());
+      EXPECT_EQ(cycle.phase(), CheckPhase::Waiting);
+    }
   }
+}
+
+// The look-up and the connects are bounded by the greeting's time-out too.
+TEST_F(CycleTest, AnOpenThatNeverEndsTimesOut) {
+  cycle.StartCheck();
+  for (int i = 0; i < kTimeoutTicks; ++i) cycle.Timer2Timer();
+  EXPECT_EQ(shell.events, std::vector<std::string>{"post end"});
+  EXPECT_EQ(connection.calls.back(), "close") << "the open under way is let go";
+  cycle.EndCheck();
+  shell.events.clear();
+  cycle.OnConnected();  // too late
+  cycle.OnReceived("+OK ready\r\n");
+  EXPECT_TRUE(shell.events.empty());
+  EXPECT_EQ(connection.calls.back(), "close");
 }
 
 TEST_F(CycleTest, TimeoutAfterSevenTicksLogsAndEnds) {
