@@ -45,6 +45,7 @@ LRESULT AppWindow::Dispatch(UINT msg, WPARAM wparam, LPARAM lparam) {
       if (handlers_.OnSocketMessage(wparam, lparam)) return 0;
       break;
     case ProgramMessage::Lookup: handlers_.OnLookupMessage(wparam); return 0;
+    case ProgramMessage::CertificateChecked: handlers_.OnCertificateMessage(wparam); return 0;
   }
   return CallWindowProcW(previous_proc_, window_, msg, wparam, lparam);
 }

@@ -20,6 +20,7 @@ class AppWindowHandlers {
   // MSG_SOCKET; false when it is not about the current socket.
   virtual bool OnSocketMessage(WPARAM wparam, LPARAM lparam) = 0;
   virtual void OnLookupMessage(WPARAM wparam) = 0;  // the server name's look-up is over
+  virtual void OnCertificateMessage(WPARAM wparam) = 0;  // the certificate's check is over
   virtual void OnTimerMessage(UINT_PTR id) = 0;
   virtual void OnTaskbarCreated() = 0;
   // A handler failed: the error is shown and only that handler ends.

@@ -1,5 +1,7 @@
 #include "app/check_cycle.h"
 
+#include "pop3/server_address.h"
+
 namespace zepho {
 
 namespace {
@@ -317,8 +319,8 @@ void CheckCycle::StartTls() {
   // The handshake must be done within the reply's time from here, however
   // its records trickle.
   // A pin that is not a fingerprint pins nothing: the certificate is checked.
-  const TlsClient::Output out =
-      tls_->Start(settings_.PopAddress, ParseFingerprint(settings_.TlsCertSha256));
+  const TlsClient::Output out = tls_->Start(TlsPeerOf(ParseServerAddress(settings_.PopAddress)),
+                                            ParseFingerprint(settings_.TlsCertSha256));
   if (out.failure) {
     FailTls(*out.failure);
     return;
@@ -330,12 +332,23 @@ void CheckCycle::StartTls() {
 void CheckCycle::OnTlsReceived(std::string_view bytes) {
   // Bytes after a failure, or before the handshake of an implicit connection
   // began, are nobody's.
-  if (!tls_ || (tls_->state() != TlsClient::State::Handshake &&
-                tls_->state() != TlsClient::State::Open))
+  if (!tls_) return;
+  const TlsClient::State state = tls_->state();
+  if (state != TlsClient::State::Handshake && state != TlsClient::State::Verifying &&
+      state != TlsClient::State::Open)
     return;
+  ApplyTls(tls_->OnReceived(bytes));
+}
+
+void CheckCycle::OnCertificateChecked(CertVerdict verdict, const std::string& detail) {
+  if (phase_ != CheckPhase::Running || !tls_ || tls_->state() != TlsClient::State::Verifying)
+    return;
+  EndingOnFailure([&] { ApplyTls(tls_->OnVerdict(verdict, detail)); });
+}
+
+void CheckCycle::ApplyTls(const TlsClient::Output& out) {
   // Every way on below sets the reply timer once: restarted for the handshake or
   // by the dialogue, stopped by a failure.
-  const TlsClient::Output out = tls_->OnReceived(bytes);
   if (!out.send.empty()) connection_.Send(out.send);
   if (out.failure) {
     FailTls(*out.failure);
@@ -353,8 +366,8 @@ void CheckCycle::OnTlsReceived(std::string_view bytes) {
       return;
     }
   }
-  // Bytes of a record not yet whole, or of a handshake that goes on, leave the
-  // deadline where it is.
+  // Bytes of a record not yet whole, of a handshake that goes on, or kept
+  // while the certificate is checked, leave the deadline where it is.
   if (tls_->state() == TlsClient::State::Open && !out.plain.empty())
     Apply(session_.OnReceived(out.plain));
 }

@@ -187,6 +187,10 @@ class CheckCycle : public ConnectionEvents {
   void OnSocketError() override;
   void OnClosed() override;
 
+  // The verdict of the server certificate's check, which runs off the window
+  // thread; a verdict that comes after its check ended is dropped.
+  void OnCertificateChecked(CertVerdict verdict, const std::string& detail);
+
   void WriteLog(const std::string& text);
 
   CheckPhase phase() const { return phase_; }
@@ -216,6 +220,8 @@ class CheckCycle : public ConnectionEvents {
   // The TLS layer between the socket and the dialogue (Tls 1 and 2).
   void StartTls();
   void OnTlsReceived(std::string_view bytes);
+  // Carries out what the TLS layer asks after an event.
+  void ApplyTls(const TlsClient::Output& out);
   void SendLine(const std::string& line);
   void FailTls(TlsFailure failure);
   void RestartReplyTimer();

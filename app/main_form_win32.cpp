@@ -43,6 +43,7 @@ TForm1::TForm1(winlib::Application& app)
       sources_(settings),
       transport_({app.Handle(), static_cast<UINT>(ProgramMessage::Socket),
                   static_cast<UINT>(ProgramMessage::Lookup), CheckTimersWin32::kConnectAttempts}),
+      tls_(app.Handle(), static_cast<UINT>(ProgramMessage::CertificateChecked)),
       cycle_(settings, {*this, timers_, tray_icon_, boxes_, transport_, sources_, &tls_}),
       settings_window_(app.Instance()),
       driver_(
@@ -104,6 +105,11 @@ bool TForm1::FormCreate() {
 
 bool TForm1::OnSocketMessage(WPARAM wparam, LPARAM lparam) {
   return transport_.OnSocketEvent(wparam, lparam, cycle_);
+}
+
+void TForm1::OnCertificateMessage(WPARAM wparam) {
+  if (const std::optional<CertificateVerdict> v = tls_.TakeVerdict(wparam))
+    cycle_.OnCertificateChecked(v->verdict, v->detail);
 }
 
 void TForm1::OnTimerMessage(UINT_PTR id) {

@@ -56,6 +56,7 @@ class TForm1 : public CycleShell, public AppWindowHandlers, public ui::SettingsW
   void OnEndCheckMessage() override { cycle_.EndCheck(); }
   bool OnSocketMessage(WPARAM wparam, LPARAM lparam) override;
   void OnLookupMessage(WPARAM wparam) override { transport_.OnLookupMessage(wparam, cycle_); }
+  void OnCertificateMessage(WPARAM wparam) override;
   void OnTimerMessage(UINT_PTR id) override;
   void OnTaskbarCreated() override { tray_icon_.OnTaskbarCreated(); }
   void OnHandlerError(const std::exception& error) override;

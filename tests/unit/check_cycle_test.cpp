@@ -124,6 +124,8 @@ struct FakeShell : CycleShell, CycleTimers, TrayIconView, CycleNotices {
       case ProgramMessage::StartCheck: return "start";
       case ProgramMessage::EndCheck: return "end";
       case ProgramMessage::Socket: return "socket";
+      case ProgramMessage::Lookup: return "lookup";
+      case ProgramMessage::CertificateChecked: return "certificate";
     }
     return "?";
   }
@@ -851,6 +853,12 @@ struct TlsCycleTest : CycleTest {
     tls_cycle.StartCheck();
     tls_cycle.OnConnected();
   }
+  // The certificate's check, started by the handshake's end, is over.
+  void Verdict() {
+    ASSERT_TRUE(port.verifying) << "no check was started";
+    port.verifying = false;
+    tls_cycle.OnCertificateChecked(port.verdict, port.Detail());
+  }
   // Everything sent, in order, but the first `skip` sends.
   std::vector<std::string> Sent(std::size_t skip = 0) const {
     std::vector<std::string> out;
@@ -872,6 +880,9 @@ TEST_F(TlsCycleTest, ImplicitTlsCheckRunsTheDialogueInsideTls) {
   EXPECT_EQ(Sent(), std::vector<std::string>{kClientHello});
   EXPECT_TRUE(shell.timeout_timer);
   tls_cycle.OnReceived(kFlight + DataRecord("+OK ready\r\n"));
+  EXPECT_EQ(Sent(), (std::vector<std::string>{kClientHello, kClientFinished}))
+      << "the greeting waits for the certificate's check";
+  Verdict();
   EXPECT_EQ(Sent(), (std::vector<std::string>{kClientHello, kClientFinished,
                                               DataRecord("USER user\r\n")}));
   tls_cycle.OnReceived(DataRecord("+OK\r\n"));
@@ -890,7 +901,43 @@ TEST_F(TlsCycleTest, ImplicitTlsCheckRunsTheDialogueInsideTls) {
             "+OK ready\r\nUSER user\r\n+OK\r\nPASS secret\r\n+OK\r\nSTAT\r\n+OK 0 0\r\n"
             "QUIT\r\n+OK bye\r\n");
   EXPECT_EQ(port.verified_name, "pop.example.jp");
+  EXPECT_TRUE(port.peer.send_server_name);
   EXPECT_TRUE(shell.tls_failures.empty());
+}
+
+// A server given as an address: no name is sent, and its certificate must
+// list that address; the box names the server as typed.
+TEST_F(TlsCycleTest, AnAddressIsCheckedAsAnAddress) {
+  settings.Tls = kTlsImplicit;
+  settings.PopAddress = "[::1]";
+  Start();
+  EXPECT_EQ(port.peer.name, "::1");
+  EXPECT_FALSE(port.peer.send_server_name);
+  ASSERT_TRUE(port.peer.address);
+  EXPECT_EQ(FormatIpAddress(*port.peer.address), "::1");
+  port.verdict = CertVerdict::NameMismatch;
+  tls_cycle.OnReceived(kFlight);
+  Verdict();
+  EXPECT_EQ(shell.events, (std::vector<std::string>{"tls box [::1] CertNameMismatch", "settings"}));
+}
+
+// The verdict comes from another thread's work, through the queue: one that
+// comes after its check ended belongs to no check.
+TEST_F(TlsCycleTest, ALateVerdictIsDropped) {
+  settings.Tls = kTlsImplicit;
+  Start();
+  tls_cycle.OnReceived(kFlight);
+  ASSERT_TRUE(port.verifying);
+  for (int i = 0; i < kTimeoutTicks; ++i) tls_cycle.Timer2Timer();
+  EXPECT_EQ(shell.events, std::vector<std::string>{"post end"});
+  EXPECT_FALSE(port.verifying) << "the check is let go with the connection";
+  tls_cycle.EndCheck();
+  const std::size_t calls = connection.calls.size();
+  tls_cycle.OnCertificateChecked(CertVerdict::Ok, "");
+  tls_cycle.OnCertificateChecked(CertVerdict::Revoked, "late");
+  EXPECT_EQ(connection.calls.size(), calls);
+  EXPECT_TRUE(shell.tls_failures.empty());
+  EXPECT_EQ(shell.events, std::vector<std::string>{"post end"});
 }
 
 // Over TLS too, each arrival sets the reply timer once: in the handshake, at
@@ -903,7 +950,9 @@ TEST_F(TlsCycleTest, EachArrivalSetsTheReplyTimerOnce) {
   const Step steps[] = {
       {hello.substr(0, 4), {}},                                        // part of a record
       {hello.substr(4), {}},                                           // the handshake goes on
-      {Record(0x16, "FINISHED") + DataRecord("+OK ready\r\n"), {true}},  // USER sent
+      {Record(0x16, "FINISHED"), {}},                                  // the check starts
+      {DataRecord("+OK ready\r\n"), {}},                               // kept for after it
+      {"", {true}},                                                    // its verdict: USER sent
       {DataRecord("+O"), {}},                                          // incomplete reply
       {DataRecord("K\r\n"), {true}},                                   // PASS sent
       {DataRecord("+OK\r\n"), {true}},                                 // STAT sent
@@ -912,7 +961,10 @@ TEST_F(TlsCycleTest, EachArrivalSetsTheReplyTimerOnce) {
   };
   for (const Step& step : steps) {
     shell.timeout_calls.clear();
-    tls_cycle.OnReceived(step.bytes);
+    if (step.bytes.empty())
+      Verdict();
+    else
+      tls_cycle.OnReceived(step.bytes);
     EXPECT_EQ(shell.timeout_calls, step.calls) << step.bytes;
   }
   EXPECT_EQ(connection.calls.back(), "close");
@@ -931,6 +983,7 @@ TEST_F(TlsCycleTest, StlsUpgradesThenLogsIn) {
   EXPECT_TRUE(shell.timeout_timer);
   EXPECT_EQ(tls_cycle.TimeoutTicks, 0);
   tls_cycle.OnReceived(kFlight.substr(7));
+  Verdict();
   const std::vector<std::string> sent = Sent(1);
   ASSERT_EQ(sent.size(), 3u);
   EXPECT_EQ(sent[1], kClientFinished);
@@ -965,6 +1018,8 @@ TEST_F(TlsCycleTest, RefusalsEndTheCheckWithTheirReasonAndNoPassword) {
        TlsFailure::Reason::StlsRefused, false},
       {"data behind the STLS reply", kTlsStls, CertVerdict::Ok, "",
        {"+OK hi\r\n", "+OK\r\n+OK fake\r\n"}, TlsFailure::Reason::StlsInjected, false},
+      {"revoked", kTlsImplicit, CertVerdict::Revoked, "", {kFlight + DataRecord("+OK hi\r\n")},
+       TlsFailure::Reason::CertRevoked, true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -977,6 +1032,7 @@ TEST_F(TlsCycleTest, RefusalsEndTheCheckWithTheirReasonAndNoPassword) {
     port.verdict = c.verdict;
     Start();
     for (const std::string& bytes : c.server) tls_cycle.OnReceived(bytes);
+    if (port.verifying) Verdict();
     ASSERT_EQ(shell.tls_failures.size(), 1u);
     EXPECT_EQ(shell.tls_failures[0].reason, c.reason);
     EXPECT_EQ(shell.tls_failures[0].fingerprint, c.fingerprint ? offered : "");
