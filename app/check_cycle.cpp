@@ -30,6 +30,7 @@ std::string OpenFailureLogLine(const OpenFailure& f) {
 }  // namespace
 
 bool CheckCycle::BeginAtStartup() {
+  outage_.Remember(sources_.LoadKnownServer());
   if (settings_.PopAddress.empty() || settings_.PopAcount.empty()) {
     shell_.Post(ProgramMessage::Tray, TRAY_SHOW_SETTINGS);
     return false;
@@ -56,10 +57,11 @@ void CheckCycle::ClearResults() {
 void CheckCycle::Timer1Timer() {
   shell_.FindCompanion();
   ++CheckTicks;
-  // PopTime is read at every tick; 0 or less makes every tick due. Widened so
-  // that a huge value read from the file cannot overflow.
-  if (static_cast<std::int64_t>(CheckTicks) < 2 * static_cast<std::int64_t>(settings_.PopTime))
-    return;
+  // Both messages of one wake-up have come by now.
+  resumed_ = false;
+  // PopTime is read at every tick; while offline the retries come sooner.
+  if (!check_soon_ && CheckTicks < outage_.DueTicks(settings_.PopTime)) return;
+  check_soon_ = false;
   timers_.SetCheckTimer(false);
   if (!paused_) {
     phase_ = CheckPhase::Due;
@@ -78,6 +80,8 @@ void CheckCycle::StartCheck() {
     return;
   }
   phase_ = CheckPhase::Running;
+  check_soon_ = false;  // whatever wished for a check, this is it
+  quiet_end_ = false;
   EndingOnFailure([&] {
     ClearResults();
     if (sources_.LoadReceivedIdList(received_) == 0) received_.reset();
@@ -140,6 +144,18 @@ void CheckCycle::OpenFailed(const OpenFailure& failure) {
   connection_.Drop();
   timers_.SetTimeoutTimer(false);
   timers_.SetCheckBoundTimer(false);
+  if (failure.resolved) KnowServer();
+  if (IsOutage(failure)) {
+    // The network (or its name server) is gone, which no setting mends: the
+    // check ends quietly, and the next one comes soon.
+    outage_.Failed();
+    tray_.SetOffline(true);
+    quiet_end_ = true;
+    PostEndCheck();
+    return;
+  }
+  outage_.Over();
+  tray_.SetOffline(false);
   if (failure.kind == OpenFailure::Kind::Unreachable) {
     // The server refused or did not answer: it may be down for a while, which
     // no setting mends. The check ends quietly.
@@ -154,6 +170,62 @@ void CheckCycle::OpenFailed(const OpenFailure& failure) {
     default: notices_.InfoBox(Notice::ConnectFailed); break;
   }
   EndBeforeTheDialogue();
+}
+
+bool CheckCycle::IsOutage(const OpenFailure& failure) const {
+  // A name that never resolved is taken for a typing error; the code of a
+  // failed look-up tells nothing (a dead network may say "no such name").
+  if (!outage_.Known(settings_.PopAddress)) return false;
+  switch (failure.kind) {
+    case OpenFailure::Kind::SocketFailed: return false;  // this machine's own trouble
+    case OpenFailure::Kind::NoAddress: return failure.lookup != LookupOutcome::Status::NotStarted;
+    case OpenFailure::Kind::ConnectFailed:
+    case OpenFailure::Kind::Unreachable: return true;
+  }
+  return false;
+}
+
+void CheckCycle::KnowServer() {
+  if (outage_.Known(settings_.PopAddress)) return;
+  outage_.Remember(settings_.PopAddress);
+  sources_.SaveKnownServer(settings_.PopAddress);
+}
+
+void CheckCycle::Resumed() {
+  if (resumed_) return;
+  resumed_ = true;
+  outage_.Restart();
+  CheckSoon();
+}
+
+void CheckCycle::Suspending() {
+  resumed_ = false;
+  if (phase_ != CheckPhase::Running) return;
+  EndingOnFailure([&] {
+    // Its connection would not live through the sleep; the wake-up brings the next check.
+    WriteLog("SUSPEND\r\n");
+    timers_.SetTimeoutTimer(false);
+    timers_.SetCheckBoundTimer(false);
+    quiet_end_ = true;
+    CloseConnection();
+    PostEndCheck();
+  });
+}
+
+void CheckCycle::NetworkChanged() {
+  if (outage_.offline()) CheckSoon();
+}
+
+void CheckCycle::CheckSoon() {
+  if (paused_ || closing_) return;
+  if (phase_ == CheckPhase::Due || phase_ == CheckPhase::Running) return;
+  if (phase_ == CheckPhase::Waiting && !settings_up_ && !prompt_up_) {
+    timers_.SetCheckTimer(false);
+    phase_ = CheckPhase::Due;
+    shell_.Post(ProgramMessage::StartCheck);
+    return;
+  }
+  check_soon_ = true;
 }
 
 void CheckCycle::EndBeforeTheDialogue() {
@@ -206,6 +278,10 @@ void CheckCycle::EndCheck() {
     throw;
   }
   ReleaseCheckData();
+  if (quiet_end_) {
+    quiet_end_ = false;
+    return;
+  }
   const WalkState& w = session_.walk();
   if (settings_.IconChange != 0) {
     if (w.MatchFound != 0)
@@ -226,6 +302,11 @@ void CheckCycle::EndCheck() {
 }
 
 void CheckCycle::AskPassword() {
+  struct PromptUp {
+    bool& up;
+    explicit PromptUp(bool& u) : up(u) { up = true; }
+    ~PromptUp() { up = false; }
+  } prompt_up{prompt_up_};
   settings_.Passwd.clear();
   // On Enter the password is kept and saved, and a check starts; a settings
   // file that cannot be written is reported and the password used for this run.
@@ -272,6 +353,7 @@ void CheckCycle::RestartInterval() {
 }
 
 void CheckCycle::SettingsShown() {
+  settings_up_ = true;
   timers_.SetCheckTimer(false);
   timers_.SetTimeoutTimer(false);
   timers_.SetCheckBoundTimer(false);
@@ -283,17 +365,25 @@ bool CheckCycle::MenuChoiceStands(bool enabled_when_opened) const {
 }
 
 void CheckCycle::SettingsAccepted() {
+  settings_up_ = false;
   if (settings_.Passwd.empty())
     shell_.Post(ProgramMessage::AskPassword);
   else
     ArmCheckTimer();
 }
 
-void CheckCycle::SettingsCancelled() { ArmCheckTimer(); }
+void CheckCycle::SettingsCancelled() {
+  settings_up_ = false;
+  ArmCheckTimer();
+}
 
 void CheckCycle::OnConnected() {
   if (phase_ != CheckPhase::Running) return;
   EndingOnFailure([&] {
+    KnowServer();
+    outage_.Over();
+    tray_.SetOffline(false);
+    tray_.NoteServerReached();
     session_.OnConnected();
     if (tls_mode_ == kTlsImplicit) StartTls();
   });

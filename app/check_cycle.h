@@ -29,6 +29,11 @@
 //   and arms the cycle again before it goes on to the caller, which shows it.
 // - Before a call that lets messages be handled, the reply timer is set as
 //   the step wants it, and a rejected login lets go of the list and the log.
+// - A check wished for before its time (the computer woke up, the network
+//   came back) starts at once only where a due tick could start one: not
+//   while paused, nor while the settings window or the password prompt is up;
+//   a check that is due or runs already serves the wish; otherwise the wish
+//   makes the first tick after the cycle is armed again due.
 #pragma once
 
 #include <cstdint>
@@ -36,6 +41,7 @@
 #include <string>
 #include <string_view>
 
+#include "app/network_outage.h"
 #include "app/program_messages.h"
 #include "companion/companion_accounts.h"
 #include "pop3/connection.h"
@@ -80,6 +86,11 @@ class TrayIconView {
   virtual ~TrayIconView() = default;
   // The picture of a mode is the stop picture for Normal and Add while paused.
   virtual void SetTrayIcon(TrayMode mode, bool paused) = 0;
+  // The tip says whether the program is offline (a known server could not be
+  // reached), and then when the server was last reached.
+  virtual void SetOffline(bool offline) = 0;
+  // The server was reached just now.
+  virtual void NoteServerReached() = 0;
 };
 
 // What the user is told in message boxes.
@@ -105,6 +116,10 @@ class CycleSources {
   virtual void CloseLog() = 0;
   // Throws SettingsWriteError when the file cannot be written.
   virtual void SaveSettings() = 0;
+  // The server known to exist from an earlier run ("" for none), and a new
+  // one to keep; a file that cannot be written keeps it for this run only.
+  virtual std::string LoadKnownServer() = 0;
+  virtual void SaveKnownServer(const std::string& server) = 0;
 };
 
 struct CyclePorts {
@@ -177,6 +192,15 @@ class CheckCycle : public ConnectionEvents {
   bool MenuChoiceStands(bool enabled_when_opened) const;
   // The program is ending: nothing is armed again.
   void Closing() { closing_ = true; }
+  // The computer woke up (Windows tells it twice: once counts): a check soon,
+  // and should the network still be gone, the retries start again from the
+  // shortest delay.
+  void Resumed();
+  // The computer is going to sleep: a check under way ends now, quietly.
+  void Suspending();
+  // The system reports a new network address: while offline, a check now.
+  void NetworkChanged();
+  bool offline() const { return outage_.offline(); }
   // Shows the tray icon in a mode, with the stop picture while paused.
   void SetTrayIcon(TrayMode mode);
 
@@ -229,6 +253,12 @@ class CheckCycle : public ConnectionEvents {
   void CloseConnection();
   // The check is over: EndCheck comes through the queue.
   void PostEndCheck();
+  // A check wished for before its time (see the rules at the top).
+  void CheckSoon();
+  // The server setting was reached (or its name resolved): it is known.
+  void KnowServer();
+  // Whether a failed open of a known server is taken for a network outage.
+  bool IsOutage(const OpenFailure& failure) const;
   // What only a running check needs: the received ids, the open log.
   void ReleaseCheckData();
 
@@ -242,6 +272,15 @@ class CheckCycle : public ConnectionEvents {
   CheckPhase phase_ = CheckPhase::Waiting;
   bool paused_ = false;
   bool closing_ = false;
+  NetworkOutage outage_;
+  // The check ending shows no result (it learnt nothing: an outage, a sleep).
+  bool quiet_end_ = false;
+  // A check is wished for at the first tick of the check timer.
+  bool check_soon_ = false;
+  // A wake-up was told since the last sleep or tick.
+  bool resumed_ = false;
+  bool settings_up_ = false;  // the settings window is shown
+  bool prompt_up_ = false;    // the password prompt is shown
   Pop3Session session_;
   // Present from construction; dropped at a check start when no list applies.
   // Its text is held only while a check runs.

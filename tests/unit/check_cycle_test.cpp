@@ -85,6 +85,11 @@ struct FakeShell : CycleShell, CycleTimers, TrayIconView, CycleNotices {
   void SetTrayIcon(TrayMode m, bool paused) override {
     events.push_back(std::string("tray ") + NameOf(m) + (paused ? " paused" : ""));
   }
+  // The tip, apart from the events: it follows every connection.
+  void SetOffline(bool offline) override { offline_tip = offline; }
+  void NoteServerReached() override { ++reached; }
+  bool offline_tip = false;
+  int reached = 0;
   void InfoBox(Notice n) override {
     events.push_back(std::string("info ") + NameOf(n));
     timeout_timer_at_box = timeout_timer;
@@ -104,8 +109,10 @@ struct FakeShell : CycleShell, CycleTimers, TrayIconView, CycleNotices {
     events.push_back(search_again ? "popup afresh" : "popup");
   }
   bool CompanionBusy() override { return companion_busy; }
+  std::function<void()> on_prompt;  // run while the prompt is up
   std::optional<std::string> ShowPasswordPrompt() override {
     events.push_back("prompt");
+    if (on_prompt) on_prompt();
     if (prompt_types.empty()) return std::nullopt;
     return prompt_types;
   }
@@ -126,6 +133,7 @@ struct FakeShell : CycleShell, CycleTimers, TrayIconView, CycleNotices {
       case ProgramMessage::Socket: return "socket";
       case ProgramMessage::Lookup: return "lookup";
       case ProgramMessage::CertificateChecked: return "certificate";
+      case ProgramMessage::NetworkChanged: return "network";
     }
     return "?";
   }
@@ -177,6 +185,13 @@ struct FakeSources : CycleSources {
     ++saves;
     if (save_fails) throw SettingsWriteError(L"C:\\ZEPHO\\ZEPHO.ini");
   }
+  std::string LoadKnownServer() override { return known_server; }
+  void SaveKnownServer(const std::string& server) override {
+    known_server = server;
+    ++known_saves;
+  }
+  std::string known_server;  // as kept in the settings file
+  int known_saves = 0;
   int log_closes = 0;
   int saves = 0;
   bool save_fails = false;
@@ -1077,6 +1092,261 @@ TEST_F(TlsCycleTest, PlainCheckIsUntouchedByTheTlsPort) {
   tls_cycle.OnReceived("+OK hi\r\n");
   EXPECT_EQ(Sent(), std::vector<std::string>{"USER user\r\n"});
   EXPECT_EQ(port.begins, 0);
+}
+
+}  // namespace
+}  // namespace zepho
+
+namespace zepho {
+namespace {
+
+// A lost network is not a wrong setting: failures for a server known to exist
+// end quietly and are tried again soon; one that never resolved is reported.
+struct OutageTest : CycleTest {
+  void SetUp() override {
+    CycleTest::SetUp();
+    settings.PopAddress = "pop.example.jp";
+    settings.PopTime = 3;
+    settings.IconChange = 1;
+  }
+  // A check that starts (when due) and whose open fails so.
+  void FailingCheck(const OpenFailure& f) {
+    shell.events.clear();
+    cycle.StartCheck();
+    cycle.OnOpenFailed(f);
+  }
+  // A check that reaches the server and walks an empty mailbox.
+  void GoodCheck() {
+    cycle.StartCheck();
+    cycle.OnConnected();
+    for (const char* bytes : {"+OK ready\r\n", "+OK\r\n", "+OK\r\n", "+OK 0 0\r\n", "+OK bye\r\n"})
+      cycle.OnReceived(bytes);
+    cycle.EndCheck();
+  }
+  void Start() {
+    cycle.BeginAtStartup();
+    shell.events.clear();
+  }
+};
+
+using K = OpenFailure::Kind;
+using S = LookupOutcome::Status;
+
+TEST_F(OutageTest, QuietFailuresAreRetriedSoonAndASuccessRestoresTheInterval) {
+  sources.known_server = "pop.example.jp";  // it resolved in an earlier run
+  Start();
+  ASSERT_FALSE(cycle.offline());
+  // Retries after 30 s, then every minute, never later than the interval.
+  const int expected_ticks[] = {1, 2, 2, 2};
+  for (const int ticks : expected_ticks) {
+    FailingCheck(Failure(K::NoAddress, S::NoAnswer, 11002));
+    EXPECT_EQ(shell.events, std::vector<std::string>{"post end"}) << "no box, no window";
+    EXPECT_TRUE(cycle.offline());
+    EXPECT_TRUE(shell.offline_tip);
+    shell.events.clear();
+    cycle.EndCheck();
+    EXPECT_TRUE(shell.events.empty()) << "the icon is left as it was: the check learnt nothing";
+    EXPECT_EQ(TicksUntilDue(10), ticks);
+    EXPECT_EQ(shell.events, std::vector<std::string>{"post start"});
+  }
+  // The first success: the normal interval again, and the tip as before.
+  shell.events.clear();
+  GoodCheck();
+  EXPECT_FALSE(cycle.offline());
+  EXPECT_FALSE(shell.offline_tip);
+  EXPECT_GE(shell.reached, 1);
+  shell.events.clear();
+  EXPECT_EQ(TicksUntilDue(10), 6);
+  // With an interval of one minute the retries never wait longer.
+  settings.PopTime = 1;
+  FailingCheck(Failure(K::Unreachable, {}, 10060));
+  cycle.EndCheck();
+  shell.events.clear();
+  EXPECT_EQ(TicksUntilDue(10), 1);
+  FailingCheck(Failure(K::Unreachable, {}, 10060));
+  cycle.EndCheck();
+  shell.events.clear();
+  EXPECT_EQ(TicksUntilDue(10), 2);
+}
+
+// Which failures of a known server are an outage: not being able to look it
+// up or reach it, whatever the code; not this machine's own trouble.
+TEST_F(OutageTest, WhatCountsAsAnOutage) {
+  const struct {
+    OpenFailure failure;
+    bool outage;
+  } cases[] = {
+      {Failure(K::NoAddress, S::NoSuchName, 11001), true},  // a dead network may say so
+      {Failure(K::NoAddress, S::NoAnswer, 11002), true},
+      {Failure(K::NoAddress, S::TimedOut), true},
+      {Failure(K::ConnectFailed, {}, 10051), true},
+      {Failure(K::Unreachable, {}, 10061), true},
+      {Failure(K::NoAddress, S::NotStarted), false},
+      {Failure(K::SocketFailed, {}, 10047), false},
+  };
+  sources.known_server = "pop.example.jp";
+  Start();
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::to_string(static_cast<int>(c.failure.kind)) + " " +
+                 std::to_string(static_cast<int>(c.failure.lookup)));
+    FailingCheck(c.failure);
+    EXPECT_EQ(cycle.offline(), c.outage);
+    EXPECT_EQ(shell.events.back() == "settings", !c.outage);
+    if (c.outage) cycle.EndCheck();
+    EXPECT_EQ(cycle.Waiting(), 1);
+  }
+}
+
+// A name that never resolved is a typing error until it does: today's box
+// and the settings window. Once it resolved (this run, even in a check whose
+// connects then failed), it is known, and kept for the next start.
+TEST_F(OutageTest, ANameThatNeverResolvedStillAsksTheUser) {
+  Start();
+  FailingCheck(Failure(K::NoAddress, S::NoSuchName, 11001));
+  EXPECT_EQ(shell.events, (std::vector<std::string>{"info AddressFailed", "tray Normal", "settings"}));
+  EXPECT_FALSE(cycle.offline());
+  EXPECT_EQ(sources.known_saves, 0);
+  cycle.SettingsCancelled();
+
+  OpenFailure resolved = Failure(K::Unreachable, {}, 10061);
+  resolved.resolved = true;
+  FailingCheck(resolved);
+  EXPECT_TRUE(cycle.offline()) << "it resolved: the server is down or out of reach";
+  EXPECT_EQ(sources.known_server, "pop.example.jp");
+  EXPECT_EQ(sources.known_saves, 1);
+  cycle.EndCheck();
+  FailingCheck(Failure(K::NoAddress, S::NoSuchName, 11001));
+  EXPECT_EQ(shell.events, std::vector<std::string>{"post end"});
+  cycle.EndCheck();
+  GoodCheck();
+  EXPECT_EQ(sources.known_saves, 1) << "written only when it changes";
+
+  // Another server typed in the settings window is not known yet.
+  settings.PopAddress = "pop.exmaple.jp";
+  FailingCheck(Failure(K::NoAddress, S::NoSuchName, 11001));
+  EXPECT_EQ(shell.events, (std::vector<std::string>{"info AddressFailed", "tray Normal", "settings"}));
+  EXPECT_FALSE(cycle.offline());
+  EXPECT_FALSE(shell.offline_tip);
+}
+
+// Windows tells a wake-up twice: one check follows, and the interval restarts
+// from its end.
+TEST_F(OutageTest, AWakeUpBringsOneCheck) {
+  Start();
+  GoodCheck();
+  shell.events.clear();
+  cycle.Timer1Timer();
+  cycle.Resumed();
+  cycle.Resumed();
+  EXPECT_EQ(shell.events, std::vector<std::string>{"post start"});
+  EXPECT_FALSE(shell.check_timer);
+  GoodCheck();
+  shell.events.clear();
+  cycle.Resumed();  // late, still the same wake-up
+  EXPECT_TRUE(shell.events.empty());
+  EXPECT_EQ(TicksUntilDue(10), 6) << "a full interval from the end of that check";
+  // The next sleep and wake-up count again.
+  GoodCheck();
+  shell.events.clear();
+  cycle.Suspending();
+  cycle.Resumed();
+  EXPECT_EQ(shell.events, std::vector<std::string>{"post start"});
+}
+
+// Paused stays paused; nothing starts behind the settings window or the
+// password prompt: the check comes at the first tick after they close.
+TEST_F(OutageTest, AWakeUpWaitsForTheWindowAndNeverEndsAPause) {
+  Start();
+  GoodCheck();
+  shell.events.clear();
+  cycle.K6mStopClick();
+  shell.events.clear();
+  cycle.Resumed();
+  EXPECT_TRUE(shell.events.empty());
+  cycle.K6mStopClick();
+  cycle.Suspending();
+
+  cycle.SettingsShown();
+  shell.events.clear();
+  cycle.Resumed();
+  EXPECT_TRUE(shell.events.empty()) << "nothing behind the settings window";
+  cycle.SettingsCancelled();
+  EXPECT_EQ(TicksUntilDue(10), 1) << "the first tick after it closed";
+  GoodCheck();
+
+  // The prompt's modal loop handles the wake-up: only the prompt's own check comes.
+  cycle.Suspending();
+  settings.Passwd.clear();
+  shell.prompt_types = "typed";
+  shell.on_prompt = [&] { cycle.Resumed(); };
+  shell.events.clear();
+  cycle.OnAskPasswordMessage();
+  EXPECT_EQ(shell.events, (std::vector<std::string>{"prompt", "post start"}));
+  shell.on_prompt = nullptr;
+  GoodCheck();
+  shell.events.clear();
+  EXPECT_EQ(TicksUntilDue(10), 6) << "that check served the wake-up";
+}
+
+// A check under way when the computer goes to sleep ends, quietly; its
+// connection's late events are not its.
+TEST_F(OutageTest, SleepEndsACheckUnderWay) {
+  settings.LOG = 1;
+  Start();
+  cycle.StartCheck();
+  cycle.OnConnected();
+  cycle.OnReceived("+OK ready\r\n");
+  shell.events.clear();
+  cycle.Suspending();
+  EXPECT_EQ(shell.events, std::vector<std::string>{"post end"});
+  EXPECT_EQ(connection.calls.back(), "close");
+  EXPECT_FALSE(shell.timeout_timer);
+  EXPECT_FALSE(shell.check_bound);
+  EXPECT_TRUE(sources.log.ends_with("SUSPEND\r\n"));
+  cycle.OnReceived("+OK\r\n");
+  cycle.EndCheck();
+  EXPECT_EQ(shell.events, std::vector<std::string>{"post end"}) << "no result shown";
+  EXPECT_EQ(cycle.Waiting(), 1);
+  // The wake-up brings the next check.
+  shell.events.clear();
+  cycle.Resumed();
+  EXPECT_EQ(shell.events, std::vector<std::string>{"post start"});
+  // Going to sleep between checks, or with a check due, changes nothing.
+  shell.events.clear();
+  cycle.Suspending();
+  EXPECT_TRUE(shell.events.empty());
+  EXPECT_EQ(cycle.phase(), CheckPhase::Due);
+}
+
+// After a wake-up the retries start again from 30 s; a new address brings a
+// check at once, but only while offline.
+TEST_F(OutageTest, WakeUpsAndNewAddressesHurryTheRetries) {
+  sources.known_server = "pop.example.jp";
+  Start();
+  cycle.NetworkChanged();
+  EXPECT_TRUE(shell.events.empty()) << "online: a new address changes nothing";
+  for (int i = 0; i < 3; ++i) {
+    FailingCheck(Failure(K::NoAddress, S::NoAnswer));
+    cycle.EndCheck();
+  }
+  shell.events.clear();
+  cycle.Suspending();
+  cycle.Resumed();
+  EXPECT_EQ(shell.events, std::vector<std::string>{"post start"});
+  FailingCheck(Failure(K::NoAddress, S::NoAnswer));
+  cycle.EndCheck();
+  shell.events.clear();
+  EXPECT_EQ(TicksUntilDue(10), 1) << "from the shortest delay again";
+  // Offline and waiting: a new address, a check now.
+  FailingCheck(Failure(K::NoAddress, S::NoAnswer));
+  cycle.EndCheck();
+  shell.events.clear();
+  cycle.NetworkChanged();
+  EXPECT_EQ(shell.events, std::vector<std::string>{"post start"});
+  cycle.NetworkChanged();  // the check due serves
+  EXPECT_EQ(shell.events, std::vector<std::string>{"post start"});
+  GoodCheck();
+  EXPECT_FALSE(cycle.offline());
 }
 
 }  // namespace
