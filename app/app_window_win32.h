@@ -1,7 +1,7 @@
 // The application window's procedure, AppWindowProc: the program's own posted
-// messages, the tray icon's notifications, the socket's events, the timers and
-// the shell's TaskbarCreated go to the handlers; everything else (and what a
-// handler leaves) to the procedure it replaced.
+// messages, the tray icon's notifications, the socket's events, the timers,
+// sleep and wake-up, and the shell's TaskbarCreated go to the handlers;
+// everything else (and what a handler leaves) to the procedure it replaced.
 #pragma once
 
 #include <windows.h>
@@ -21,6 +21,10 @@ class AppWindowHandlers {
   virtual bool OnSocketMessage(WPARAM wparam, LPARAM lparam) = 0;
   virtual void OnLookupMessage(WPARAM wparam) = 0;  // the server name's look-up is over
   virtual void OnCertificateMessage(WPARAM wparam) = 0;  // the certificate's check is over
+  virtual void OnNetworkChanged() = 0;  // a new network address
+  // WM_POWERBROADCAST's PBT_APMSUSPEND, PBT_APMRESUMESUSPEND, PBT_APMRESUMEAUTOMATIC.
+  virtual void OnSuspend() = 0;
+  virtual void OnResume() = 0;
   virtual void OnTimerMessage(UINT_PTR id) = 0;
   virtual void OnTaskbarCreated() = 0;
   // A handler failed: the error is shown and only that handler ends.

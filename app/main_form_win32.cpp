@@ -54,7 +54,8 @@ TForm1::TForm1(winlib::Application& app)
                                 .RetrySearchToNozari = settings.RetrySearchToNozari,
                                 .RecvSleep = settings.RecvSleep};
           },
-          [this] { cycle_.SetTrayIcon(TrayMode::Normal); }) {}
+          [this] { cycle_.SetTrayIcon(TrayMode::Normal); }),
+      network_change_(app.Handle(), static_cast<UINT>(ProgramMessage::NetworkChanged)) {}
 
 template <typename F>
 void TForm1::Guard(F&& handler) {
@@ -100,6 +101,9 @@ bool TForm1::FormCreate() {
   EnumerateAccounts(sources_.mailbox(), accounts, settings);
   // 7. To the tray with the first check at once, or the settings window.
   cycle_.BeginAtStartup();
+  // Offline, a new address brings a check at once (a speed-up where the
+  // system tells; the retries do without).
+  network_change_.Start();
   return true;
 }
 
@@ -233,6 +237,7 @@ void TForm1::FormClose() {
   cycle_.Closing();
   driver_.Cancel();  // a drive sequence waiting under this call sends nothing more
   cycle_.SetTrayIcon(TrayMode::Remove);
+  network_change_.Stop();
   transport_.Close();
   if (sockets_started_) CleanupSockets();
   sockets_started_ = false;
