@@ -39,6 +39,7 @@ GUIDE_MUST_NAME = [
     "PopAddress", "PopAcount", "PopPort", "Apop", "Passwd", "PopTime", "PopUpSetting", "NotPopup",
     "IconChange", "AllIconChange", "RecvDo", "InboxMove", "RetrySearchToNozari", "RecvSleep",
     "AccountTitle", "AccountPath", "LOG", "SettingNumber", "CheckString1", "CheckString1+A",
+    "KnownServer",
     "バージョン情報", "設定", "Corvel操作", "TaskTrayへ", "アイコン化", "ポップアップ", "メールの受信",
     "メールチェック休止", "メールチェック再開", "ZEPHO終了",
     "接続", "チェックアドレス", "その他", "ＰＯＰサーバ", "ポート番号", "アカウント", "パスワード",
