@@ -37,13 +37,34 @@ class Pki:
         openssl(folder, "x509", "-in", "ca.pem", "-outform", "DER", "-out", "ca.der")
         self.ca_der = os.path.join(folder, "ca.der")
 
-    def _extensions(self, stem, names):
+    def _extensions(self, stem, names, extra=""):
         path = os.path.join(self.dir, stem + ".ext")
         with open(path, "w") as f:
             f.write("subjectAltName = %s\nextendedKeyUsage = serverAuth\n"
                     "keyUsage = digitalSignature, keyEncipherment\nbasicConstraints = CA:FALSE\n"
-                    % ", ".join(names))
+                    % ", ".join(names) + extra)
         return path
+
+    def behind_an_intermediate(self, stem, name, issuer_url):
+        """A certificate for `name` signed by an intermediate of the test root
+        that the server does not send: where to fetch the intermediate is
+        `issuer_url` (its authority information access). Returns (cert, key)."""
+        inter = stem + "-ca"
+        with open(os.path.join(self.dir, inter + ".ext"), "w") as f:
+            f.write("basicConstraints = critical, CA:TRUE\nkeyUsage = critical, keyCertSign, cRLSign\n")
+        openssl(self.dir, "req", "-newkey", "rsa:2048", "-nodes", "-keyout", inter + ".key",
+                "-out", inter + ".csr", "-subj", "/CN=ZEPHO Test Intermediate")
+        openssl(self.dir, "ca", "-batch", "-config", "ca.cnf", "-cert", "ca.pem", "-keyfile",
+                "ca.key", "-in", inter + ".csr", "-out", inter + ".pem", "-notext",
+                "-extfile", inter + ".ext", "-days", "2")
+        openssl(self.dir, "req", "-newkey", "rsa:2048", "-nodes", "-keyout", stem + ".key",
+                "-out", stem + ".csr", "-subj", "/CN=" + name)
+        openssl(self.dir, "ca", "-batch", "-config", "ca.cnf", "-cert", inter + ".pem", "-keyfile",
+                inter + ".key", "-in", stem + ".csr", "-out", stem + ".pem", "-notext",
+                "-extfile", self._extensions(stem, ["DNS:" + name],
+                                             "authorityInfoAccess = caIssuers;URI:%s\n" % issuer_url),
+                "-days", "2")
+        return self._pair(stem)
 
     def signed(self, stem, name, dates=None, ips=()):
         """A certificate for `name` signed by the test root, and for the
