@@ -39,9 +39,11 @@ LRESULT AppWindow::Dispatch(UINT msg, WPARAM wparam, LPARAM lparam) {
   if (msg == WM_POWERBROADCAST) {
     switch (wparam) {
       case PBT_APMSUSPEND: handlers_.OnSuspend(); return TRUE;
-      // After a wake-up Windows sends both; one counts.
+      // After a wake-up Windows sends both; one counts. A critical sleep
+      // (an empty battery) is told only afterwards.
       case PBT_APMRESUMESUSPEND:
-      case PBT_APMRESUMEAUTOMATIC: handlers_.OnResume(); return TRUE;
+      case PBT_APMRESUMEAUTOMATIC:
+      case PBT_APMRESUMECRITICAL: handlers_.OnResume(); return TRUE;
     }
   }
   switch (static_cast<ProgramMessage>(msg)) {

@@ -22,7 +22,8 @@ class AppWindowHandlers {
   virtual void OnLookupMessage(WPARAM wparam) = 0;  // the server name's look-up is over
   virtual void OnCertificateMessage(WPARAM wparam) = 0;  // the certificate's check is over
   virtual void OnNetworkChanged() = 0;  // a new network address
-  // WM_POWERBROADCAST's PBT_APMSUSPEND, PBT_APMRESUMESUSPEND, PBT_APMRESUMEAUTOMATIC.
+  // WM_POWERBROADCAST: PBT_APMSUSPEND; PBT_APMRESUMESUSPEND, PBT_APMRESUMEAUTOMATIC
+  // or PBT_APMRESUMECRITICAL.
   virtual void OnSuspend() = 0;
   virtual void OnResume() = 0;
   virtual void OnTimerMessage(UINT_PTR id) = 0;
