@@ -36,6 +36,16 @@ LRESULT AppWindow::Dispatch(UINT msg, WPARAM wparam, LPARAM lparam) {
     handlers_.OnTimerMessage(wparam);
     return 0;
   }
+  if (msg == WM_POWERBROADCAST) {
+    switch (wparam) {
+      case PBT_APMSUSPEND: handlers_.OnSuspend(); return TRUE;
+      // After a wake-up Windows sends both; one counts. A critical sleep
+      // (an empty battery) is told only afterwards.
+      case PBT_APMRESUMESUSPEND:
+      case PBT_APMRESUMEAUTOMATIC:
+      case PBT_APMRESUMECRITICAL: handlers_.OnResume(); return TRUE;
+    }
+  }
   switch (static_cast<ProgramMessage>(msg)) {
     case ProgramMessage::Tray: handlers_.OnTrayMessage(lparam); return 0;
     case ProgramMessage::AskPassword: handlers_.OnAskPasswordMessage(); return 0;
@@ -44,6 +54,9 @@ LRESULT AppWindow::Dispatch(UINT msg, WPARAM wparam, LPARAM lparam) {
     case ProgramMessage::Socket:
       if (handlers_.OnSocketMessage(wparam, lparam)) return 0;
       break;
+    case ProgramMessage::Lookup: handlers_.OnLookupMessage(wparam); return 0;
+    case ProgramMessage::CertificateChecked: handlers_.OnCertificateMessage(wparam); return 0;
+    case ProgramMessage::NetworkChanged: handlers_.OnNetworkChanged(); return 0;
   }
   return CallWindowProcW(previous_proc_, window_, msg, wparam, lparam);
 }

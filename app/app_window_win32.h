@@ -1,7 +1,7 @@
 // The application window's procedure, AppWindowProc: the program's own posted
-// messages, the tray icon's notifications, the socket's events, the timers and
-// the shell's TaskbarCreated go to the handlers; everything else (and what a
-// handler leaves) to the procedure it replaced.
+// messages, the tray icon's notifications, the socket's events, the timers,
+// sleep and wake-up, and the shell's TaskbarCreated go to the handlers;
+// everything else (and what a handler leaves) to the procedure it replaced.
 #pragma once
 
 #include <windows.h>
@@ -19,6 +19,13 @@ class AppWindowHandlers {
   virtual void OnEndCheckMessage() = 0;           // MSG_END_CHECK
   // MSG_SOCKET; false when it is not about the current socket.
   virtual bool OnSocketMessage(WPARAM wparam, LPARAM lparam) = 0;
+  virtual void OnLookupMessage(WPARAM wparam) = 0;  // the server name's look-up is over
+  virtual void OnCertificateMessage(WPARAM wparam) = 0;  // the certificate's check is over
+  virtual void OnNetworkChanged() = 0;  // a new network address
+  // WM_POWERBROADCAST: PBT_APMSUSPEND; PBT_APMRESUMESUSPEND, PBT_APMRESUMEAUTOMATIC
+  // or PBT_APMRESUMECRITICAL.
+  virtual void OnSuspend() = 0;
+  virtual void OnResume() = 0;
   virtual void OnTimerMessage(UINT_PTR id) = 0;
   virtual void OnTaskbarCreated() = 0;
   // A handler failed: the error is shown and only that handler ends.

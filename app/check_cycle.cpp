@@ -1,8 +1,36 @@
 #include "app/check_cycle.h"
 
+#include "pop3/server_address.h"
+
 namespace zepho {
 
+namespace {
+
+std::string OpenFailureLogLine(const OpenFailure& f) {
+  using S = LookupOutcome::Status;
+  std::string line;
+  switch (f.kind) {
+    case OpenFailure::Kind::NoAddress:
+      line = "NO ADDRESS: ";
+      switch (f.lookup) {
+        case S::NoSuchName: line += "no such name"; break;
+        case S::NoAnswer: line += "no answer from a name server"; break;
+        case S::TimedOut: line += "look-up timed out"; break;
+        default: line += "not a server name"; break;
+      }
+      break;
+    case OpenFailure::Kind::SocketFailed: line = "CONNECT FAILED: no socket"; break;
+    case OpenFailure::Kind::ConnectFailed: line = "CONNECT FAILED: refused on this machine"; break;
+    case OpenFailure::Kind::Unreachable: line = "CONNECT FAILED"; break;
+  }
+  if (f.error != 0) line += " (" + std::to_string(f.error) + ")";
+  return line + "\r\n";
+}
+
+}  // namespace
+
 bool CheckCycle::BeginAtStartup() {
+  outage_.Remember(sources_.LoadKnownServer());
   if (settings_.PopAddress.empty() || settings_.PopAcount.empty()) {
     shell_.Post(ProgramMessage::Tray, TRAY_SHOW_SETTINGS);
     return false;
@@ -30,10 +58,11 @@ void CheckCycle::Timer1Timer() {
   shell_.FindCompanion();
   if (phase_ != CheckPhase::Waiting) return;  // stale: a check is due or runs
   ++CheckTicks;
-  // PopTime is read at every tick; 0 or less makes every tick due. Widened so
-  // that a huge value read from the file cannot overflow.
-  if (static_cast<std::int64_t>(CheckTicks) < 2 * static_cast<std::int64_t>(settings_.PopTime))
-    return;
+  // Both messages of one wake-up have come by now.
+  resumed_ = false;
+  // PopTime is read at every tick; while offline the retries come sooner.
+  if (!check_soon_ && CheckTicks < outage_.DueTicks(settings_.PopTime)) return;
+  check_soon_ = false;
   timers_.SetCheckTimer(false);
   if (!paused_) {
     phase_ = CheckPhase::Due;
@@ -52,6 +81,8 @@ void CheckCycle::StartCheck() {
     return;
   }
   phase_ = CheckPhase::Running;
+  check_soon_ = false;  // whatever wished for a check, this is it
+  quiet_end_ = false;
   EndingOnFailure([&] {
     reporting_ = true;
     failure_.reset();
@@ -72,20 +103,13 @@ void CheckCycle::StartCheck() {
     config.examined = &examined_;
     session_.Begin(std::move(config));
 
-    const Connection::OpenResult r = connection_.Open(settings_.PopAddress, settings_.PopPort);
-    if (r != Connection::OpenResult::Ok) {
-      switch (r) {
-        case Connection::OpenResult::SocketFailed:
-          notices_.InfoBox(Notice::SocketCreateFailed);
-          break;
-        case Connection::OpenResult::NoAddress: notices_.InfoBox(Notice::AddressFailed); break;
-        default: notices_.InfoBox(Notice::ConnectFailed); break;
-      }
-      Failed(CheckOutcome::NoConnection);
-      EndBeforeTheDialogue();
+    if (const std::optional<OpenFailure> failed =
+            connection_.Open(settings_.PopAddress, settings_.PopPort)) {
+      OpenFailed(*failed);
       return;
     }
-    // The greeting (or the handshake) is awaited from now.
+    // The greeting (or the handshake) is awaited from now: the look-up and the
+    // connect attempts count towards its time.
     RestartReplyTimer();
     timers_.SetCheckBoundTimer(true);
   });
@@ -116,6 +140,102 @@ void CheckCycle::EndingOnFailure(F&& step) {
     }
     throw;
   }
+}
+
+void CheckCycle::OnOpenFailed(const OpenFailure& failure) {
+  if (phase_ != CheckPhase::Running) return;
+  EndingOnFailure([&] { OpenFailed(failure); });
+}
+
+void CheckCycle::OpenFailed(const OpenFailure& failure) {
+  WriteLog(OpenFailureLogLine(failure));
+  Failed(CheckOutcome::NoConnection);
+  connection_.Drop();
+  timers_.SetTimeoutTimer(false);
+  timers_.SetCheckBoundTimer(false);
+  if (failure.resolved) KnowServer();
+  if (IsOutage(failure)) {
+    // The network (or its name server) is gone, which no setting mends: the
+    // check ends quietly, and the next one comes soon.
+    outage_.Failed();
+    tray_.SetOffline(true);
+    quiet_end_ = true;
+    PostEndCheck();
+    return;
+  }
+  outage_.Over();
+  tray_.SetOffline(false);
+  if (failure.kind == OpenFailure::Kind::Unreachable) {
+    // The server refused or did not answer: it may be down for a while, which
+    // no setting mends. The check ends quietly.
+    PostEndCheck();
+    return;
+  }
+  // Nothing more of this check comes while the box is up.
+  phase_ = CheckPhase::Ending;
+  switch (failure.kind) {
+    case OpenFailure::Kind::SocketFailed: notices_.InfoBox(Notice::SocketCreateFailed); break;
+    case OpenFailure::Kind::NoAddress: notices_.InfoBox(Notice::AddressFailed); break;
+    default: notices_.InfoBox(Notice::ConnectFailed); break;
+  }
+  EndBeforeTheDialogue();
+}
+
+bool CheckCycle::IsOutage(const OpenFailure& failure) const {
+  // A name that never resolved is taken for a typing error; the code of a
+  // failed look-up tells nothing (a dead network may say "no such name").
+  if (!outage_.Known(settings_.PopAddress)) return false;
+  switch (failure.kind) {
+    case OpenFailure::Kind::SocketFailed: return false;  // this machine's own trouble
+    case OpenFailure::Kind::NoAddress: return failure.lookup != LookupOutcome::Status::NotStarted;
+    case OpenFailure::Kind::ConnectFailed:
+    case OpenFailure::Kind::Unreachable: return true;
+  }
+  return false;
+}
+
+void CheckCycle::KnowServer() {
+  if (outage_.Known(settings_.PopAddress)) return;
+  outage_.Remember(settings_.PopAddress);
+  sources_.SaveKnownServer(settings_.PopAddress);
+}
+
+void CheckCycle::Resumed() {
+  if (resumed_) return;
+  resumed_ = true;
+  outage_.Restart();
+  CheckSoon();
+}
+
+void CheckCycle::Suspending() {
+  resumed_ = false;
+  if (phase_ != CheckPhase::Running) return;
+  EndingOnFailure([&] {
+    // Its connection would not live through the sleep; the wake-up brings the next check.
+    WriteLog("SUSPEND\r\n");
+    Failed(CheckOutcome::ConnectionLost);
+    timers_.SetTimeoutTimer(false);
+    timers_.SetCheckBoundTimer(false);
+    quiet_end_ = true;
+    CloseConnection();
+    PostEndCheck();
+  });
+}
+
+void CheckCycle::NetworkChanged() {
+  if (outage_.offline()) CheckSoon();
+}
+
+void CheckCycle::CheckSoon() {
+  if (paused_ || closing_) return;
+  if (phase_ == CheckPhase::Due || phase_ == CheckPhase::Running) return;
+  if (phase_ == CheckPhase::Waiting && !settings_up_ && !prompt_up_) {
+    timers_.SetCheckTimer(false);
+    phase_ = CheckPhase::Due;
+    shell_.Post(ProgramMessage::StartCheck);
+    return;
+  }
+  check_soon_ = true;
 }
 
 void CheckCycle::EndBeforeTheDialogue() {
@@ -170,6 +290,10 @@ void CheckCycle::EndCheck() {
   }
   ReleaseCheckData();
   if (reporting_) FinishReport();
+  if (quiet_end_) {
+    quiet_end_ = false;
+    return;
+  }
   const WalkState& w = session_.walk();
   if (settings_.IconChange != 0) {
     if (w.MatchFound != 0)
@@ -214,6 +338,11 @@ void CheckCycle::FinishReport() {
 }
 
 void CheckCycle::AskPassword() {
+  struct PromptUp {
+    bool& up;
+    explicit PromptUp(bool& u) : up(u) { up = true; }
+    ~PromptUp() { up = false; }
+  } prompt_up{prompt_up_};
   settings_.Passwd.clear();
   // On Enter the password is kept and saved, and a check starts; a settings
   // file that cannot be written is reported and the password used for this run.
@@ -267,6 +396,7 @@ void CheckCycle::RestartInterval() {
 }
 
 void CheckCycle::SettingsShown() {
+  settings_up_ = true;
   timers_.SetCheckTimer(false);
   timers_.SetTimeoutTimer(false);
   timers_.SetCheckBoundTimer(false);
@@ -278,17 +408,25 @@ bool CheckCycle::MenuChoiceStands(bool enabled_when_opened) const {
 }
 
 void CheckCycle::SettingsAccepted() {
+  settings_up_ = false;
   if (settings_.Passwd.empty())
     shell_.Post(ProgramMessage::AskPassword);
   else
     ArmCheckTimer();
 }
 
-void CheckCycle::SettingsCancelled() { ArmCheckTimer(); }
+void CheckCycle::SettingsCancelled() {
+  settings_up_ = false;
+  ArmCheckTimer();
+}
 
 void CheckCycle::OnConnected() {
   if (phase_ != CheckPhase::Running) return;
   EndingOnFailure([&] {
+    KnowServer();
+    outage_.Over();
+    tray_.SetOffline(false);
+    tray_.NoteServerReached();
     session_.OnConnected();
     if (tls_mode_ == kTlsImplicit) StartTls();
   });
@@ -314,8 +452,8 @@ void CheckCycle::StartTls() {
   // The handshake must be done within the reply's time from here, however
   // its records trickle.
   // A pin that is not a fingerprint pins nothing: the certificate is checked.
-  const TlsClient::Output out =
-      tls_->Start(settings_.PopAddress, ParseFingerprint(settings_.TlsCertSha256));
+  const TlsClient::Output out = tls_->Start(TlsPeerOf(ParseServerAddress(settings_.PopAddress)),
+                                            ParseFingerprint(settings_.TlsCertSha256));
   if (out.failure) {
     FailTls(*out.failure);
     return;
@@ -327,12 +465,23 @@ void CheckCycle::StartTls() {
 void CheckCycle::OnTlsReceived(std::string_view bytes) {
   // Bytes after a failure, or before the handshake of an implicit connection
   // began, are nobody's.
-  if (!tls_ || (tls_->state() != TlsClient::State::Handshake &&
-                tls_->state() != TlsClient::State::Open))
+  if (!tls_) return;
+  const TlsClient::State state = tls_->state();
+  if (state != TlsClient::State::Handshake && state != TlsClient::State::Verifying &&
+      state != TlsClient::State::Open)
     return;
+  ApplyTls(tls_->OnReceived(bytes));
+}
+
+void CheckCycle::OnCertificateChecked(CertVerdict verdict, const std::string& detail) {
+  if (phase_ != CheckPhase::Running || !tls_ || tls_->state() != TlsClient::State::Verifying)
+    return;
+  EndingOnFailure([&] { ApplyTls(tls_->OnVerdict(verdict, detail)); });
+}
+
+void CheckCycle::ApplyTls(const TlsClient::Output& out) {
   // Every way on below sets the reply timer once: restarted for the handshake or
   // by the dialogue, stopped by a failure.
-  const TlsClient::Output out = tls_->OnReceived(bytes);
   if (!out.send.empty()) connection_.Send(out.send);
   if (out.failure) {
     FailTls(*out.failure);
@@ -350,8 +499,8 @@ void CheckCycle::OnTlsReceived(std::string_view bytes) {
       return;
     }
   }
-  // Bytes of a record not yet whole, or of a handshake that goes on, leave the
-  // deadline where it is.
+  // Bytes of a record not yet whole, of a handshake that goes on, or kept
+  // while the certificate is checked, leave the deadline where it is.
   if (tls_->state() == TlsClient::State::Open && !out.plain.empty())
     Apply(session_.OnReceived(out.plain));
 }

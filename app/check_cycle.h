@@ -15,10 +15,16 @@
 //   window's OK or Cancel, the tray icon's click); while a check is due or
 //   runs (Waiting() is 0) the tray menu is greyed and the click does nothing.
 // - A check that has started ends once: the dialogue's end, a socket error,
-//   the server's close and the time-outs post EndCheck, which runs after the
-//   step that ended the check; events of the connection after that are not
-//   the check's. A check that never got a connection is ended at once
-//   (EndCheck is called, not posted) before the settings window is shown.
+//   the server's close, connects that were refused or went unanswered, and
+//   the time-outs post EndCheck, which runs after the step that ended the
+//   check; events of the connection after that are not the check's. A check
+//   whose connection could not be opened otherwise (no socket, no address, a
+//   connect refused on this machine) is ended at once after its box (EndCheck
+//   is called, not posted), before the settings window is shown.
+// - The connection opens without waiting (the name's look-up, the connect
+//   attempts): its outcome comes later, as OnConnected or OnOpenFailed. An
+//   outcome that comes after its check ended is dropped: closing the
+//   connection lets its open go, and the events check the phase.
 // - A failure anywhere in a check (an exception from a port) ends that check
 //   and arms the cycle again before it goes on to the caller, which shows it.
 // - Before a call that lets messages be handled, the reply timer is set as
@@ -29,6 +35,11 @@
 // - The report of a check is made once, where the check ends (EndCheck, or
 //   the rejected login that hands over to the prompt); the window and the
 //   balloon read the last one made.
+// - A check wished for before its time (the computer woke up, the network
+//   came back) starts at once only where a due tick could start one: not
+//   while paused, nor while the settings window or the password prompt is up;
+//   a check that is due or runs already serves the wish; otherwise the wish
+//   makes the first tick after the cycle is armed again due.
 #pragma once
 
 #include <cstdint>
@@ -37,6 +48,7 @@
 #include <string_view>
 
 #include "app/mail_balloon.h"
+#include "app/network_outage.h"
 #include "app/program_messages.h"
 #include "companion/companion_accounts.h"
 #include "pop3/check_report.h"
@@ -88,6 +100,11 @@ class TrayIconView {
   virtual void SetTrayIcon(TrayMode mode, bool paused) = 0;
   // A balloon from the icon.
   virtual void ShowBalloon(const TrayBalloon& balloon) = 0;
+  // The tip says whether the program is offline (a known server could not be
+  // reached), and then when the server was last reached.
+  virtual void SetOffline(bool offline) = 0;
+  // The server was reached just now.
+  virtual void NoteServerReached() = 0;
 };
 
 // What the user is told in message boxes.
@@ -113,6 +130,10 @@ class CycleSources {
   virtual void CloseLog() = 0;
   // Throws SettingsWriteError when the file cannot be written.
   virtual void SaveSettings() = 0;
+  // The server known to exist from an earlier run ("" for none), and a new
+  // one to keep; a file that cannot be written keeps it for this run only.
+  virtual std::string LoadKnownServer() = 0;
+  virtual void SaveKnownServer(const std::string& server) = 0;
 };
 
 struct CyclePorts {
@@ -191,14 +212,28 @@ class CheckCycle : public ConnectionEvents {
   bool MenuChoiceStands(bool enabled_when_opened) const;
   // The program is ending: nothing is armed again.
   void Closing() { closing_ = true; }
+  // The computer woke up (Windows tells it twice: once counts): a check soon,
+  // and should the network still be gone, the retries start again from the
+  // shortest delay.
+  void Resumed();
+  // The computer is going to sleep: a check under way ends now, quietly.
+  void Suspending();
+  // The system reports a new network address: while offline, a check now.
+  void NetworkChanged();
+  bool offline() const { return outage_.offline(); }
   // Shows the tray icon in a mode, with the stop picture while paused.
   void SetTrayIcon(TrayMode mode);
 
   // ConnectionEvents: the events of the current connection.
   void OnConnected() override;
+  void OnOpenFailed(const OpenFailure& failure) override;
   void OnReceived(std::string_view bytes) override;
   void OnSocketError() override;
   void OnClosed() override;
+
+  // The verdict of the server certificate's check, which runs off the window
+  // thread; a verdict that comes after its check ended is dropped.
+  void OnCertificateChecked(CertVerdict verdict, const std::string& detail);
 
   void WriteLog(const std::string& text);
 
@@ -222,12 +257,17 @@ class CheckCycle : public ConnectionEvents {
   template <typename F> void EndingOnFailure(F&& step);
   void TimeOut();
   void Apply(const SessionActions& actions);
+  // The connection could not be opened: a box and the settings window for what
+  // the user may mend, or a quiet end.
+  void OpenFailed(const OpenFailure& failure);
   // The connection could not be made (or TLS could not be set up on it): the
   // check ends now and the settings window opens, where the user can mend it.
   void EndBeforeTheDialogue();
   // The TLS layer between the socket and the dialogue (Tls 1 and 2).
   void StartTls();
   void OnTlsReceived(std::string_view bytes);
+  // Carries out what the TLS layer asks after an event.
+  void ApplyTls(const TlsClient::Output& out);
   void SendLine(const std::string& line);
   void FailTls(TlsFailure failure);
   void RestartReplyTimer();
@@ -235,6 +275,12 @@ class CheckCycle : public ConnectionEvents {
   void CloseConnection();
   // The check is over: EndCheck comes through the queue.
   void PostEndCheck();
+  // A check wished for before its time (see the rules at the top).
+  void CheckSoon();
+  // The server setting was reached (or its name resolved): it is known.
+  void KnowServer();
+  // Whether a failed open of a known server is taken for a network outage.
+  bool IsOutage(const OpenFailure& failure) const;
   // What only a running check needs: the received ids, the open log.
   void ReleaseCheckData();
   // The running check failed this way (the first failure is the one told).
@@ -254,6 +300,15 @@ class CheckCycle : public ConnectionEvents {
   CheckPhase phase_ = CheckPhase::Waiting;
   bool paused_ = false;
   bool closing_ = false;
+  NetworkOutage outage_;
+  // The check ending shows no result (it learnt nothing: an outage, a sleep).
+  bool quiet_end_ = false;
+  // A check is wished for at the first tick of the check timer.
+  bool check_soon_ = false;
+  // A wake-up was told since the last sleep or tick.
+  bool resumed_ = false;
+  bool settings_up_ = false;  // the settings window is shown
+  bool prompt_up_ = false;    // the password prompt is shown
   Pop3Session session_;
   // Present from construction; dropped at a check start when no list applies.
   // Its text is held only while a check runs.

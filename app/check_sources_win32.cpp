@@ -1,5 +1,7 @@
 #include "app/check_sources_win32.h"
 
+#include "settings/known_server.h"
+
 namespace zepho {
 
 void CheckSourcesWin32::SetPaths(const std::wstring& ini_path, const std::wstring& log_path) {
@@ -18,5 +20,16 @@ void CheckSourcesWin32::AppendLog(const std::string& text) { log_.Append(text); 
 void CheckSourcesWin32::CloseLog() { log_.Close(); }
 
 void CheckSourcesWin32::SaveSettings() { zepho::SaveSettings(profile_, settings_); }
+
+}  // namespace zepho
+
+namespace zepho {
+
+std::string CheckSourcesWin32::LoadKnownServer() { return ReadKnownServer(profile_); }
+
+// A file that cannot be written costs only the memory of the next start.
+void CheckSourcesWin32::SaveKnownServer(const std::string& server) {
+  WriteKnownServer(profile_, server);
+}
 
 }  // namespace zepho

@@ -30,6 +30,8 @@ class CheckSourcesWin32 : public CycleSources {
   void AppendLog(const std::string& text) override;
   void CloseLog() override;
   void SaveSettings() override;
+  std::string LoadKnownServer() override;
+  void SaveKnownServer(const std::string& server) override;
 
   Profile& profile() { return profile_; }
   MailboxStore& mailbox() { return mailbox_; }

@@ -33,6 +33,12 @@ class CheckTimersWin32 : public CycleTimers {
   static constexpr UINT_PTR kTimer1 = 1;  // the check timer
   static constexpr UINT_PTR kTimer2 = 2;  // the reply time-out
   static constexpr UINT_PTR kCheckBound = 3;
+
+ public:
+  // The connection's own timer on the same window (its connect attempts).
+  static constexpr UINT_PTR kConnectAttempts = 4;
+
+ private:
   HWND window_;
   ReplyTimer timer2_{kTimerIntervalMs};
 };

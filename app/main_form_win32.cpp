@@ -41,7 +41,9 @@ TForm1::TForm1(winlib::Application& app)
                  settings.AccountTitle),
       boxes_(app.Handle()),
       sources_(settings),
-      transport_(app.Handle(), static_cast<UINT>(ProgramMessage::Socket)),
+      transport_({app.Handle(), static_cast<UINT>(ProgramMessage::Socket),
+                  static_cast<UINT>(ProgramMessage::Lookup), CheckTimersWin32::kConnectAttempts}),
+      tls_(app.Handle(), static_cast<UINT>(ProgramMessage::CertificateChecked)),
       cycle_(settings, {*this, timers_, tray_icon_, boxes_, transport_, sources_, &tls_}),
       settings_window_(app.Instance()),
       driver_(
@@ -53,7 +55,8 @@ TForm1::TForm1(winlib::Application& app)
                                 .RecvSleep = settings.RecvSleep};
           },
           [this] { cycle_.SetTrayIcon(TrayMode::Normal); }),
-      results_window_(app.Instance()) {}
+      results_window_(app.Instance()),
+      network_change_(app.Handle(), static_cast<UINT>(ProgramMessage::NetworkChanged)) {}
 
 template <typename F>
 void TForm1::Guard(F&& handler) {
@@ -99,6 +102,9 @@ bool TForm1::FormCreate() {
   EnumerateAccounts(sources_.mailbox(), accounts, settings);
   // 7. To the tray with the first check at once, or the settings window.
   cycle_.BeginAtStartup();
+  // Offline, a new address brings a check at once (a speed-up where the
+  // system tells; the retries do without).
+  network_change_.Start();
   return true;
 }
 
@@ -106,7 +112,13 @@ bool TForm1::OnSocketMessage(WPARAM wparam, LPARAM lparam) {
   return transport_.OnSocketEvent(wparam, lparam, cycle_);
 }
 
+void TForm1::OnCertificateMessage(WPARAM wparam) {
+  if (const std::optional<CertificateVerdict> v = tls_.TakeVerdict(wparam))
+    cycle_.OnCertificateChecked(v->verdict, v->detail);
+}
+
 void TForm1::OnTimerMessage(UINT_PTR id) {
+  if (transport_.OnTimer(id, cycle_)) return;
   switch (timers_.OnTimer(id)) {
     case CheckTimersWin32::Tick::Timer1: cycle_.Timer1Timer(); break;
     case CheckTimersWin32::Tick::Timer2: cycle_.Timer2Timer(); break;
@@ -242,6 +254,7 @@ void TForm1::FormClose() {
   app_.RemoveDialog(results_window_.Handle());
   driver_.Cancel();  // a drive sequence waiting under this call sends nothing more
   cycle_.SetTrayIcon(TrayMode::Remove);
+  network_change_.Stop();
   transport_.Close();
   if (sockets_started_) CleanupSockets();
   sockets_started_ = false;

@@ -16,6 +16,7 @@
 #include "app/check_sources_win32.h"
 #include "app/check_timers_win32.h"
 #include "app/message_boxes_win32.h"
+#include "app/network_change_win32.h"
 #include "app/tray_icon_win32.h"
 #include "app/tray_menu_win32.h"
 #include "companion/companion_driver.h"
@@ -56,6 +57,11 @@ class TForm1 : public CycleShell, public AppWindowHandlers, public ui::SettingsW
   void OnStartCheckMessage() override { cycle_.StartCheck(); }
   void OnEndCheckMessage() override { cycle_.EndCheck(); }
   bool OnSocketMessage(WPARAM wparam, LPARAM lparam) override;
+  void OnLookupMessage(WPARAM wparam) override { transport_.OnLookupMessage(wparam, cycle_); }
+  void OnCertificateMessage(WPARAM wparam) override;
+  void OnNetworkChanged() override { cycle_.NetworkChanged(); }
+  void OnSuspend() override { cycle_.Suspending(); }
+  void OnResume() override { cycle_.Resumed(); }
   void OnTimerMessage(UINT_PTR id) override;
   void OnTaskbarCreated() override { tray_icon_.OnTaskbarCreated(); }
   void OnHandlerError(const std::exception& error) override;
@@ -114,6 +120,7 @@ class TForm1 : public CycleShell, public AppWindowHandlers, public ui::SettingsW
   CompanionDriver driver_;
   TrayMenu tray_menu_;
   ui::ResultsWindow results_window_;
+  NetworkChangeWin32 network_change_;
 };
 
 }  // namespace zepho

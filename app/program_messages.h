@@ -12,6 +12,9 @@ enum class ProgramMessage : std::uint32_t {
   StartCheck = 0x406,   // WM_USER + 6
   EndCheck = 0x407,     // WM_USER + 7
   Socket = 0x408,       // WM_USER + 8: the socket's select events
+  Lookup = 0x409,       // WM_USER + 9: a server name's look-up is over (wParam: its number)
+  CertificateChecked = 0x40A,  // WM_USER + 10: the server certificate's check is over (wParam: its number)
+  NetworkChanged = 0x40B,      // WM_USER + 11: the system has a new network address
 };
 
 inline constexpr std::int32_t TRAY_SHOW_SETTINGS = 1224;

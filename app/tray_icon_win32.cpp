@@ -15,8 +15,7 @@ void TrayIconWin32::SetTrayIcon(TrayMode mode, bool paused) {
     tray_.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
     tray_.uCallbackMessage = callback_message_;
     tray_.hIcon = LoadIconW(instance_, winlib::Wide932(icon).c_str());
-    const std::wstring tip = winlib::Wide932(TrayTip(account_title_));
-    lstrcpynW(tray_.szTip, tip.c_str(), 64);
+    FillTip();
     Shell_NotifyIconW(NIM_ADD, &tray_);
     return;
   }
@@ -46,6 +45,27 @@ void TrayIconWin32::ShowBalloon(const TrayBalloon& balloon) {
   info.uTimeout = 15000;
   info.dwInfoFlags = NIIF_INFO;
   Shell_NotifyIconW(NIM_MODIFY, &info);
+}
+
+void TrayIconWin32::FillTip() {
+  const std::string tip =
+      offline_ ? OfflineTrayTip(account_title_, last_reached_) : TrayTip(account_title_);
+  // The field of the record size used (NOTIFYICONDATAW_V1_SIZE) holds 64 units.
+  lstrcpynW(tray_.szTip, winlib::Wide932(tip).c_str(), 64);
+}
+
+void TrayIconWin32::SetOffline(bool offline) {
+  if (offline == offline_) return;
+  offline_ = offline;
+  FillTip();
+  // Out of the tray the record waits for the next add.
+  if (tray_.hWnd) Shell_NotifyIconW(NIM_MODIFY, &tray_);
+}
+
+void TrayIconWin32::NoteServerReached() {
+  SYSTEMTIME now;
+  GetLocalTime(&now);
+  last_reached_ = TipTime{now.wMonth, now.wDay, now.wHour, now.wMinute};
 }
 
 void TrayIconWin32::OnTaskbarCreated() {

@@ -5,9 +5,11 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include <optional>
 #include <string>
 
 #include "app/check_cycle.h"
+#include "app/tray_icon.h"
 
 namespace zepho {
 
@@ -24,6 +26,8 @@ class TrayIconWin32 : public TrayIconView {
 
   void SetTrayIcon(TrayMode mode, bool paused) override;
   void ShowBalloon(const TrayBalloon& balloon) override;
+  void SetOffline(bool offline) override;
+  void NoteServerReached() override;
   // The shell started again and lost its icons: ours comes back when it was there.
   void OnTaskbarCreated();
 
@@ -31,7 +35,12 @@ class TrayIconWin32 : public TrayIconView {
   HWND window_;
   HINSTANCE instance_;
   UINT callback_message_;
+  // The tip of the current state, into the record.
+  void FillTip();
+
   const std::string& account_title_;
+  bool offline_ = false;
+  std::optional<TipTime> last_reached_;  // local time, in this run
   NOTIFYICONDATAW tray_{};
 };
 

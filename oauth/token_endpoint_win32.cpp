@@ -7,6 +7,7 @@
 
 #include "oauth/http_message.h"
 #include "oauth/token_request.h"
+#include "pop3/server_address.h"
 #include "pop3/tls_client.h"
 #include "pop3/tls_schannel_win32.h"
 
@@ -207,7 +208,7 @@ TokenEndpointResult Exchange(const HttpUrl& url, const std::string& request, con
   }
   SchannelTls port;
   TlsClient tls(port);
-  TlsClient::Output out = tls.Start(url.host, std::nullopt);
+  TlsClient::Output out = tls.Start(TlsPeerOf(ParseServerAddress(url.host)), std::nullopt);
   bool sent_request = false;
   for (;;) {
     if (out.failure) return Fail(Kind::Failed, TlsFailureLogLine(*out.failure).substr(0, 200));
@@ -227,6 +228,12 @@ TokenEndpointResult Exchange(const HttpUrl& url, const std::string& request, con
       break;
     }
     out = tls.OnReceived(bytes);
+    if (out.verifying) {
+      // This runs on a thread of its own: the check's bounded wait is no one else's.
+      if (auto failed = SendAll(sock.s, out.send, d)) return *failed;
+      const CertificateVerdict v = port.WaitVerdict();
+      out = tls.OnVerdict(v.verdict, v.detail);
+    }
   }
   const std::string notify = tls.Close();
   if (!notify.empty()) send(sock.s, notify.data(), static_cast<int>(notify.size()), 0);

@@ -39,6 +39,7 @@ SocketDialer::Result SocketDialer::Begin(const std::vector<IpAddress>& addresses
   port_ = port;
   error_ = 0;
   timed_out_ = false;
+  went_out_ = refused_here_ = false;
   address_ = {};
   active_ = true;
   DialActions first = attempts_.Begin(addresses, limits_);
@@ -62,9 +63,11 @@ int SocketDialer::Open(std::size_t attempt, const IpAddress& address) {
     const int error = WSAGetLastError();
     if (error != WSAEWOULDBLOCK) {
       closesocket(s);
+      refused_here_ = true;
       return ErrorOr(error, WSAECONNREFUSED);
     }
   }
+  went_out_ = true;
   sockets_[attempt] = s;
   return 0;
 }

@@ -47,6 +47,16 @@ class SocketDialer {
   int error() const { return error_; }
   bool timed_out() const { return timed_out_; }
 
+  // How a dial that Failed came about.
+  enum class Failure {
+    NoSocket,   // no attempt got a socket of its address's family
+    OnTheSpot,  // this machine refused every connect at once: nothing went out
+    Later,      // attempts went out, and were refused or never answered
+  };
+  Failure failure() const {
+    return went_out_ ? Failure::Later : refused_here_ ? Failure::OnTheSpot : Failure::NoSocket;
+  }
+
  private:
   Result Run(DialActions actions);
   // Opens attempt `attempt`; returns 0 or the error that ended it at once.
@@ -64,6 +74,8 @@ class SocketDialer {
   IpAddress address_;
   int error_ = 0;
   bool timed_out_ = false;
+  bool went_out_ = false;      // an attempt's connect got under way
+  bool refused_here_ = false;  // an attempt's connect failed at once
   bool timer_running_ = false;
   bool active_ = false;  // Begin until the outcome or Cancel
 };

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include "pop3/server_address.h"
+
 namespace zepho {
 
 int StartupSockets() {
@@ -12,6 +14,11 @@ int StartupSockets() {
 void CleanupSockets() { WSACleanup(); }
 
 void SocketTransport::Forget(bool close_it) {
+  // Whatever of the open is still under way is let go: its late outcome is
+  // dropped by the look-up and the dialer.
+  lookup_.Cancel();
+  dialer_.Cancel();
+  stage_ = Stage::Idle;
   if (socket_ == INVALID_SOCKET) return;
   if (close_it) closesocket(socket_);
   // Forgetting the handle makes a second close harmless, and a late message of
@@ -19,40 +26,82 @@ void SocketTransport::Forget(bool close_it) {
   socket_ = INVALID_SOCKET;
 }
 
-Connection::OpenResult SocketTransport::Open(const std::string& host, std::int32_t port) {
+std::optional<OpenFailure> SocketTransport::Open(const std::string& host, std::int32_t port) {
   Close();
-  socket_ = socket(AF_INET, SOCK_STREAM, 0);
-  if (socket_ == INVALID_SOCKET) return OpenResult::SocketFailed;
-  if (WSAAsyncSelect(socket_, notify_, message_,
-                     FD_READ | FD_CONNECT | FD_CLOSE) == SOCKET_ERROR) {
-    Forget(true);
-    return OpenResult::SocketFailed;
+  port_ = static_cast<std::uint16_t>(port & 0xFFFF);
+  resolved_ = false;
+  const ServerAddress server = ParseServerAddress(host);
+  switch (server.kind) {
+    case ServerAddress::Kind::Invalid: return OpenFailure{};
+    case ServerAddress::Kind::Literal: return Dial({server.literal});
+    case ServerAddress::Kind::Name: break;
   }
-  unsigned long address = inet_addr(host.c_str());
-  if (address == INADDR_NONE) {
-    // Blocks the thread until the look-up ends.
-    const hostent* entry = gethostbyname(host.c_str());
-    if (!entry || entry->h_addrtype != AF_INET || !entry->h_addr_list || !entry->h_addr_list[0]) {
-      Forget(true);
-      return OpenResult::NoAddress;
-    }
-    memcpy(&address, entry->h_addr_list[0], 4);
+  if (!lookup_.Start(server.name)) return OpenFailure{};
+  stage_ = Stage::LookingUp;
+  return std::nullopt;
+}
+
+std::optional<OpenFailure> SocketTransport::Dial(const std::vector<IpAddress>& addresses) {
+  stage_ = Stage::Dialing;
+  if (dialer_.Begin(addresses, port_) == SocketDialer::Result::Failed) {
+    stage_ = Stage::Idle;
+    return DialFailure();
   }
-  sockaddr_in to{};
-  to.sin_family = AF_INET;
-  to.sin_port = htons(static_cast<u_short>(port & 0xFFFF));
-  to.sin_addr.s_addr = address;
-  if (connect(socket_, reinterpret_cast<const sockaddr*>(&to), sizeof to) == SOCKET_ERROR &&
-      WSAGetLastError() != WSAEWOULDBLOCK) {
-    Forget(true);
-    return OpenResult::ConnectFailed;
+  return std::nullopt;
+}
+
+OpenFailure SocketTransport::DialFailure() const {
+  OpenFailure f;
+  switch (dialer_.failure()) {
+    case SocketDialer::Failure::NoSocket: f.kind = OpenFailure::Kind::SocketFailed; break;
+    case SocketDialer::Failure::OnTheSpot: f.kind = OpenFailure::Kind::ConnectFailed; break;
+    case SocketDialer::Failure::Later: f.kind = OpenFailure::Kind::Unreachable; break;
   }
-  return OpenResult::Ok;
+  f.resolved = resolved_;
+  f.error = dialer_.error() != 0 ? dialer_.error() : dialer_.timed_out() ? WSAETIMEDOUT : 0;
+  return f;
+}
+
+void SocketTransport::Dialed(SocketDialer::Result result, ConnectionEvents& events) {
+  switch (result) {
+    case SocketDialer::Result::NotMine:
+    case SocketDialer::Result::Connecting: return;
+    case SocketDialer::Result::Connected:
+      socket_ = dialer_.TakeConnected();
+      stage_ = Stage::Connected;
+      events.OnConnected();
+      return;
+    case SocketDialer::Result::Failed:
+      stage_ = Stage::Idle;
+      events.OnOpenFailed(DialFailure());
+      return;
+  }
+}
+
+void SocketTransport::OnLookupMessage(WPARAM wparam, ConnectionEvents& events) {
+  std::optional<LookupOutcome> outcome = lookup_.Take(wparam);
+  if (!outcome || stage_ != Stage::LookingUp) return;
+  stage_ = Stage::Idle;
+  if (outcome->status == LookupOutcome::Status::Found) {
+    resolved_ = true;
+    if (std::optional<OpenFailure> failed = Dial(outcome->addresses)) events.OnOpenFailed(*failed);
+    return;
+  }
+  OpenFailure f;
+  f.lookup = outcome->status;
+  f.error = outcome->error;
+  events.OnOpenFailed(f);
+}
+
+bool SocketTransport::OnTimer(UINT_PTR id, ConnectionEvents& events) {
+  if (id != notify_.attempts_timer) return false;
+  // A tick left in the queue after the dial ended is not the dialer's any more.
+  if (stage_ == Stage::Dialing) Dialed(dialer_.OnTimer(), events);
+  return true;
 }
 
 void SocketTransport::Close() {
-  if (socket_ == INVALID_SOCKET) return;
-  shutdown(socket_, SD_BOTH);
+  if (socket_ != INVALID_SOCKET) shutdown(socket_, SD_BOTH);
   Forget(true);
 }
 
@@ -65,6 +114,12 @@ void SocketTransport::Send(const std::string& bytes) {
 }
 
 bool SocketTransport::OnSocketEvent(WPARAM wparam, LPARAM lparam, ConnectionEvents& events) {
+  if (stage_ == Stage::Dialing) {
+    const SocketDialer::Result result = dialer_.OnSocketEvent(wparam, lparam);
+    if (result == SocketDialer::Result::NotMine) return false;
+    Dialed(result, events);
+    return true;
+  }
   const SOCKET current = socket_;
   if (current == INVALID_SOCKET || static_cast<SOCKET>(wparam) != current) return false;
   if (WSAGETSELECTERROR(lparam) != 0) {

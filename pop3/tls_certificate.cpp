@@ -58,6 +58,22 @@ std::string FormatFingerprint(const Sha256Digest& digest) {
   return out;
 }
 
+TlsPeer TlsPeerOf(const ServerAddress& server) {
+  TlsPeer peer;
+  peer.name = server.certificate_name;
+  peer.send_server_name = server.send_server_name;
+  if (server.kind == ServerAddress::Kind::Literal) peer.address = server.literal;
+  return peer;
+}
+
+bool CertificateListsAddress(const std::vector<std::string>& ip_entries, const IpAddress& address) {
+  const std::size_t length = address.family == IpAddress::Family::V4 ? 4 : 16;
+  const std::string_view wanted(reinterpret_cast<const char*>(address.bytes.data()), length);
+  for (const std::string& entry : ip_entries)
+    if (entry == wanted) return true;
+  return false;
+}
+
 TlsFailure::Reason ReasonOf(CertVerdict verdict) {
   using R = TlsFailure::Reason;
   switch (verdict) {

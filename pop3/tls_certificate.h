@@ -5,8 +5,10 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "common/sha256.h"
+#include "pop3/server_address.h"
 #include "pop3/tls_port.h"
 
 namespace zepho {
@@ -17,6 +19,18 @@ std::optional<Sha256Digest> ParseFingerprint(std::string_view text);
 
 // "AB:CD:..." — upper case, colon separated, as certificate viewers show it.
 std::string FormatFingerprint(const Sha256Digest& digest);
+
+// The peer for a server as the user typed it (PopAddress): a host name is
+// sent as SNI and matched by the platform; an address is not sent, and the
+// certificate must list it among its IP addresses.
+TlsPeer TlsPeerOf(const ServerAddress& server);
+
+// Whether one of a certificate's IP address entries (their raw bytes: 4 for
+// IPv4, 16 for IPv6, as the subject alternative name holds them) is
+// `address`. The entry must have the address's own length: an IPv4 address
+// does not match its IPv4-mapped IPv6 form, nor the reverse (RFC 6125). The
+// zone of a scoped address is not part of it.
+bool CertificateListsAddress(const std::vector<std::string>& ip_entries, const IpAddress& address);
 
 // Why a TLS connection ended before the login.
 struct TlsFailure {

@@ -17,18 +17,17 @@ std::size_t RecordBody(std::string_view header) {
 
 }  // namespace
 
-TlsClient::Output TlsClient::Start(const std::string& server_name,
-                                   std::optional<Sha256Digest> pin) {
+TlsClient::Output TlsClient::Start(const TlsPeer& peer, std::optional<Sha256Digest> pin) {
   Output out;
-  server_name_ = server_name;
   pin_ = pin;
+  fingerprint_.clear();
   pending_.clear();
   handshake_bytes_ = 0;
   raw_since_send_ = 0;
   info_ = {};
   pinned_ = false;
   std::string error;
-  if (!port_.Begin(server_name, out.send, error)) {
+  if (!port_.Begin(peer, out.send, error)) {
     Fail(out, TlsFailure::Reason::Unavailable, error);
     return out;
   }
@@ -38,9 +37,15 @@ TlsClient::Output TlsClient::Start(const std::string& server_name,
 
 TlsClient::Output TlsClient::OnReceived(std::string_view bytes) {
   Output out;
-  if (state_ != State::Handshake && state_ != State::Open) return out;
+  if (state_ != State::Handshake && state_ != State::Verifying && state_ != State::Open) return out;
   raw_since_send_ += bytes.size();
   pending_.append(bytes);
+  if (state_ == State::Verifying) {
+    // The server of POP3S greets at once; more than a handshake's worth is a flood.
+    if (pending_.size() > kMaxHandshakeBytes)
+      Fail(out, TlsFailure::Reason::Protocol, "too much data before the certificate was checked");
+    return out;
+  }
   if (state_ == State::Handshake) {
     handshake_bytes_ += bytes.size();
     if (handshake_bytes_ > kMaxHandshakeBytes) {
@@ -111,19 +116,39 @@ void TlsClient::CheckCertificate(Output& out) {
     return;
   }
   const Sha256Digest fingerprint = Sha256(der);
+  fingerprint_ = FormatFingerprint(fingerprint);
   info_ = port_.Info();
   if (pin_ && *pin_ == fingerprint) {
     pinned_ = true;
-  } else {
-    std::string detail;
-    const CertVerdict verdict = port_.VerifyPeer(server_name_, detail);
-    if (verdict != CertVerdict::Ok) {
-      Fail(out, ReasonOf(verdict), std::move(detail), FormatFingerprint(fingerprint));
-      return;
-    }
+    state_ = State::Open;
+    out.established = true;
+    return;
+  }
+  std::string detail;
+  if (!port_.StartVerify(detail)) {
+    Fail(out, TlsFailure::Reason::CertUnchecked, std::move(detail), fingerprint_);
+    return;
+  }
+  state_ = State::Verifying;
+  out.verifying = true;
+}
+
+TlsClient::Output TlsClient::OnVerdict(CertVerdict verdict, std::string detail) {
+  Output out;
+  if (state_ != State::Verifying) return out;
+  if (verdict != CertVerdict::Ok) {
+    Fail(out, ReasonOf(verdict), std::move(detail), fingerprint_);
+    return out;
   }
   state_ = State::Open;
   out.established = true;
+  // What the server sent while the check ran.
+  if (raw_since_send_ > kMaxRawPerReply) {
+    Fail(out, TlsFailure::Reason::Protocol, "too much data for one reply");
+    return out;
+  }
+  Records(out);
+  return out;
 }
 
 void TlsClient::Records(Output& out) {

@@ -26,23 +26,31 @@ inline constexpr std::size_t kMaxRawPerReply = 2 * (1 << 20);
 
 class TlsClient {
  public:
-  enum class State { Idle, Handshake, Open, Failed, Closed };
+  // Verifying: the handshake is over and the certificate is being checked
+  // (off the caller's thread); nothing passes until its verdict.
+  enum class State { Idle, Handshake, Verifying, Open, Failed, Closed };
 
   // What one event asks of the caller.
   struct Output {
     std::string send;           // bytes for the socket
     std::string plain;          // plain text for the dialogue
     bool established = false;   // the handshake ended and the certificate passed
+    // The certificate's check is under way: its verdict goes to OnVerdict.
+    bool verifying = false;
     std::optional<TlsFailure> failure;  // the connection must end
   };
 
   explicit TlsClient(TlsPort& port) : port_(port) {}
 
-  // Starts the handshake for `server_name`; `pin` is a certificate accepted by
-  // its SHA-256 fingerprint whatever its chain and name.
-  Output Start(const std::string& server_name, std::optional<Sha256Digest> pin);
-  // Bytes from the socket.
+  // Starts the handshake with `peer`; `pin` is a certificate accepted by its
+  // SHA-256 fingerprint whatever its chain and name.
+  Output Start(const TlsPeer& peer, std::optional<Sha256Digest> pin);
+  // Bytes from the socket. While the certificate is checked they are kept
+  // (at most kMaxHandshakeBytes) for after its verdict.
   Output OnReceived(std::string_view bytes);
+  // The verdict of the certificate's check (TlsPort::StartVerify); nothing
+  // happens in any state but Verifying.
+  Output OnVerdict(CertVerdict verdict, std::string detail);
   // Plain text for the peer (a command line).
   Output Encrypt(std::string_view plain);
   // The close_notify to send before closing, when a connection is open; the
@@ -67,8 +75,8 @@ class TlsClient {
 
   TlsPort& port_;
   State state_ = State::Idle;
-  std::string server_name_;
   std::optional<Sha256Digest> pin_;
+  std::string fingerprint_;  // of the certificate offered, once the handshake is over
   std::string pending_;
   std::size_t handshake_bytes_ = 0;
   std::size_t raw_since_send_ = 0;

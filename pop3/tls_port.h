@@ -4,8 +4,11 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
+
+#include "pop3/ip_address.h"
 
 namespace zepho {
 
@@ -19,6 +22,15 @@ enum class CertVerdict {
   WrongUsage,    // not for server authentication
   Revoked,
   Unchecked,     // the check itself could not be made
+};
+
+// The server as the TLS layer sees it: the name its certificate must carry,
+// whether that name is sent to it (SNI, host names only), and for a server
+// given as an address, the address its certificate must list.
+struct TlsPeer {
+  std::string name;
+  bool send_server_name = true;
+  std::optional<IpAddress> address;
 };
 
 struct TlsStep {
@@ -44,9 +56,9 @@ struct TlsSessionInfo {
 class TlsPort {
  public:
   virtual ~TlsPort() = default;
-  // A new connection to `server_name` (also sent as SNI); `out` receives the
-  // first handshake bytes. False with `error` when it cannot start.
-  virtual bool Begin(const std::string& server_name, std::string& out, std::string& error) = 0;
+  // A new connection to `peer`; `out` receives the first handshake bytes.
+  // False with `error` when it cannot start.
+  virtual bool Begin(const TlsPeer& peer, std::string& out, std::string& error) = 0;
   // Feeds handshake bytes (whole records).
   virtual TlsStep Handshake(std::string_view input) = 0;
   // Decrypts exactly one whole record.
@@ -58,9 +70,13 @@ class TlsPort {
   virtual std::string Shutdown() = 0;
   // The server's certificate, DER encoded; empty when there is none.
   virtual std::string PeerCertificate() = 0;
-  virtual CertVerdict VerifyPeer(const std::string& server_name, std::string& detail) = 0;
+  // Starts checking the server's certificate (a chain to a trusted root, for
+  // server authentication, issued for the peer of Begin) without waiting for
+  // it: the verdict comes later, to TlsClient::OnVerdict through the caller.
+  // False with `detail` when the check cannot even start.
+  virtual bool StartVerify(std::string& detail) = 0;
   virtual TlsSessionInfo Info() = 0;
-  // Forgets the connection (context and certificate).
+  // Forgets the connection (context, certificate, and a check under way).
   virtual void End() = 0;
 };
 

@@ -59,30 +59,6 @@ void CopyToken(const SecBuffer& b, std::string& out) {
   if (b.pvBuffer) FreeContextBuffer(b.pvBuffer);
 }
 
-// The trust errors of a chain, most telling first.
-CertVerdict VerdictOfChain(DWORD errors) {
-  if (errors & (CERT_TRUST_IS_UNTRUSTED_ROOT | CERT_TRUST_IS_PARTIAL_CHAIN |
-                CERT_TRUST_IS_NOT_SIGNATURE_VALID | CERT_TRUST_IS_CYCLIC))
-    return CertVerdict::Untrusted;
-  if (errors & CERT_TRUST_IS_NOT_TIME_VALID) return CertVerdict::Expired;
-  if (errors & CERT_TRUST_IS_NOT_VALID_FOR_USAGE) return CertVerdict::WrongUsage;
-  if (errors & CERT_TRUST_IS_REVOKED) return CertVerdict::Revoked;
-  return errors ? CertVerdict::Unchecked : CertVerdict::Ok;
-}
-
-CertVerdict VerdictOfPolicy(DWORD error) {
-  switch (error) {
-    case 0: return CertVerdict::Ok;
-    case static_cast<DWORD>(CERT_E_CN_NO_MATCH): return CertVerdict::NameMismatch;
-    case static_cast<DWORD>(CERT_E_EXPIRED): return CertVerdict::Expired;
-    case static_cast<DWORD>(CERT_E_UNTRUSTEDROOT):
-    case static_cast<DWORD>(CERT_E_CHAINING): return CertVerdict::Untrusted;
-    case static_cast<DWORD>(CERT_E_WRONG_USAGE): return CertVerdict::WrongUsage;
-    case static_cast<DWORD>(CRYPT_E_REVOKED): return CertVerdict::Revoked;
-  }
-  return CertVerdict::Unchecked;
-}
-
 }  // namespace
 
 SchannelTls::~SchannelTls() {
@@ -111,10 +87,12 @@ bool SchannelTls::Credentials(std::string& error) {
   return true;
 }
 
-bool SchannelTls::Begin(const std::string& server_name, std::string& out, std::string& error) {
+bool SchannelTls::Begin(const TlsPeer& peer, std::string& out, std::string& error) {
   End();
   if (!Credentials(error)) return false;
-  target_ = winlib::Wide932(server_name);
+  peer_ = peer;
+  // The name goes to the server as SNI; an address is never sent (RFC 6066).
+  target_ = peer.send_server_name ? winlib::Wide932(peer.name) : std::wstring();
   TlsStep step;
   const SECURITY_STATUS s = Step({}, step);
   if (s != SEC_I_CONTINUE_NEEDED) {
@@ -137,7 +115,8 @@ SECURITY_STATUS SchannelTls::Step(std::string_view input, TlsStep& step) {
   TimeStamp expiry;
   const bool first = !have_ctx_;
   const SECURITY_STATUS s = InitializeSecurityContextW(
-      &cred_, first ? nullptr : &ctx_, first ? target_.data() : nullptr, kContextFlags, 0, 0,
+      &cred_, first ? nullptr : &ctx_, first && !target_.empty() ? target_.data() : nullptr,
+      kContextFlags, 0, 0,
       first ? nullptr : &in_desc, 0, first ? &ctx_ : nullptr, &out_desc, &attributes, &expiry);
   if (first && (s == SEC_I_CONTINUE_NEEDED || s == SEC_E_OK)) have_ctx_ = true;
   CopyToken(out[0], step.output);
@@ -244,51 +223,12 @@ std::string SchannelTls::PeerCertificate() {
   return std::string(reinterpret_cast<const char*>(cert_->pbCertEncoded), cert_->cbCertEncoded);
 }
 
-CertVerdict SchannelTls::VerifyPeer(const std::string& server_name, std::string& detail) {
+bool SchannelTls::StartVerify(std::string& detail) {
   if (!cert_ && PeerCertificate().empty()) {
     detail = "no certificate";
-    return CertVerdict::Unchecked;
+    return false;
   }
-  CERT_CHAIN_PARA para{};
-  para.cbSize = sizeof para;
-  char server_auth[] = szOID_PKIX_KP_SERVER_AUTH;
-  LPSTR usages[] = {server_auth};
-  para.RequestedUsage.dwType = USAGE_MATCH_TYPE_AND;
-  para.RequestedUsage.Usage.cUsageIdentifier = 1;
-  para.RequestedUsage.Usage.rgpszUsageIdentifier = usages;
-  PCCERT_CHAIN_CONTEXT chain = nullptr;
-  // The certificates the server sent with its own are in its store.
-  if (!CertGetCertificateChain(nullptr, cert_, nullptr, cert_->hCertStore, &para, 0, nullptr,
-                               &chain)) {
-    detail = "CertGetCertificateChain " + Hex(GetLastError());
-    return CertVerdict::Unchecked;
-  }
-  // The SSL policy alone passes a chain whose issuer was never found: the
-  // chain's own trust status must be clean too.
-  const DWORD errors = chain->TrustStatus.dwErrorStatus;
-  CertVerdict verdict = VerdictOfChain(errors);
-  if (verdict != CertVerdict::Ok) detail = "chain " + Hex(errors);
-  if (verdict == CertVerdict::Ok) {
-    std::wstring name = winlib::Wide932(server_name);
-    HTTPSPolicyCallbackData ssl{};
-    ssl.cbStruct = sizeof ssl;
-    ssl.dwAuthType = AUTHTYPE_SERVER;
-    ssl.pwszServerName = name.data();
-    CERT_CHAIN_POLICY_PARA policy{};
-    policy.cbSize = sizeof policy;
-    policy.pvExtraPolicyPara = &ssl;
-    CERT_CHAIN_POLICY_STATUS status{};
-    status.cbSize = sizeof status;
-    if (!CertVerifyCertificateChainPolicy(CERT_CHAIN_POLICY_SSL, chain, &policy, &status)) {
-      verdict = CertVerdict::Unchecked;
-      detail = "CertVerifyCertificateChainPolicy " + Hex(GetLastError());
-    } else {
-      verdict = VerdictOfPolicy(status.dwError);
-      if (verdict != CertVerdict::Ok) detail = "policy " + Hex(status.dwError);
-    }
-  }
-  CertFreeCertificateChain(chain);
-  return verdict;
+  return check_.Start(cert_, peer_, detail);
 }
 
 TlsSessionInfo SchannelTls::Info() {
@@ -310,6 +250,7 @@ TlsSessionInfo SchannelTls::Info() {
 }
 
 void SchannelTls::End() {
+  check_.Cancel();
   if (cert_) CertFreeCertificateContext(cert_);
   cert_ = nullptr;
   if (have_ctx_) DeleteSecurityContext(&ctx_);

@@ -4,7 +4,10 @@
 # may run at once on different ports. Works as root or as a normal user.
 #
 #   dovecot.sh start DIR PORT USER PASSWORD [--tls CERT KEY TLSPORT] [--oauth2 ISSUER KEYFILE]
+#                    [--listen ADDRESSES]
 #                                             create DIR and start; waits until it greets;
+#                                             --listen: Dovecot's listen list instead of
+#                                             127.0.0.1 (e.g. "::1", or "127.0.0.1, ::1");
 #                                             with --tls: STLS on PORT, TLS from the first
 #                                             byte on TLSPORT, with the PEM files CERT and KEY;
 #                                             with --oauth2: AUTH XOAUTH2 and OAUTHBEARER too,
@@ -21,7 +24,7 @@
 set -euo pipefail
 
 die() { echo "dovecot.sh: $*" >&2; exit 1; }
-usage() { sed -n '6,17s/^# \{0,1\}//p' "$0" >&2; exit 2; }
+usage() { sed -n '6,20s/^# \{0,1\}//p' "$0" >&2; exit 2; }
 
 # The folder must be absolute in the config, and short: Dovecot's unix sockets
 # live below it and their paths are limited to about 108 bytes.
@@ -77,11 +80,14 @@ instance_children() {
   done
 }
 
-greets() {  # PORT: does 127.0.0.1:PORT answer with a line starting "+OK"?
+greets() {  # ADDRESS PORT: does ADDRESS:PORT answer with a line starting "+OK"?
   local line
-  line=$( { IFS= read -r -t 1 l <&3 && printf '%s' "$l"; } 2>/dev/null 3<>"/dev/tcp/127.0.0.1/$1" ) || return 1
+  line=$( { IFS= read -r -t 1 l <&3 && printf '%s' "$l"; } 2>/dev/null 3<>"/dev/tcp/$1/$2" ) || return 1
   [[ $line == +OK* ]]
 }
+
+# The addresses Dovecot listens on (its listen setting).
+LISTEN=127.0.0.1
 
 write_config() {  # DIR PORT [CERT KEY TLSPORT]
   local dir=$1 port=$2 uid gid internal ssl="ssl = no" tls_port=0
@@ -121,7 +127,7 @@ state_dir = $dir/state
 log_path = $dir/dovecot.log
 $internal
 protocols = pop3
-listen = 127.0.0.1
+listen = $LISTEN
 $ssl
 disable_plaintext_auth = no
 auth_mechanisms = plain apop
@@ -221,6 +227,18 @@ launch() {  # DIR
 }
 
 cmd_start() {
+  local rest=()
+  while [ $# -gt 0 ]; do
+    if [ "$1" = --listen ]; then
+      [ $# -ge 2 ] && [[ $2 =~ ^[0-9a-fA-F.:,\ ]+$ ]] || die "bad listen addresses: ${2:-}"
+      LISTEN=$2
+      shift 2
+    else
+      rest+=("$1")
+      shift
+    fi
+  done
+  set -- "${rest[@]}"
   if [ $# -ge 3 ] && [ "${*: -3:1}" = --oauth2 ]; then
     OAUTH2_ISSUER=${*: -2:1} OAUTH2_KEY=${*: -1:1}
     [ -s "$OAUTH2_KEY" ] || die "no such key file, or an empty one: $OAUTH2_KEY"
@@ -245,8 +263,11 @@ cmd_start() {
     alive "$pid" && die "already running in $dir (pid $pid)"
     rm -f "$(pid_file "$dir")"
   fi
+  # The first address it listens on is where it is asked whether it greets.
+  local first=${LISTEN%%,*}
+  first=${first// /}
   # Otherwise a server already on the port would pass for ours.
-  if [ "$want_port" -ne 0 ]; then greets "$want_port" && die "port $want_port already answers"; fi
+  if [ "$want_port" -ne 0 ]; then greets "$first" "$want_port" && die "port $want_port already answers"; fi
 
   mkdir -p "$dir/run" "$dir/state" "$dir/rawlog/pre" "$dir/rawlog/post"
   chmod 755 "$dir"
@@ -287,7 +308,7 @@ cmd_start() {
 
   local deadline=$(( ${EPOCHREALTIME/./} + 5000000 ))
   while [ "${EPOCHREALTIME/./}" -lt "$deadline" ]; do
-    if greets "$port"; then
+    if greets "$first" "$port"; then
       STARTED_PORT=$port
       echo "PORT $port"
       if [ -n "$want_tls" ]; then echo "TLSPORT $tls_port"; fi

@@ -5,6 +5,8 @@ virtual desktop) and from ctest (paths of the programs under test)."""
 import glob
 import os
 import re
+import signal
+import socket
 import sys
 import shutil
 import subprocess
@@ -18,6 +20,7 @@ UI_DRIVER = os.environ.get("ZEPHO_UI_DRIVER", "")
 CORVEL = os.environ.get("ZEPHO_CORVEL", "")
 NOZARI = os.environ.get("ZEPHO_NOZARI", "")
 WINE = os.environ.get("ZEPHO_WINE", "wine")
+PRIVATE_RESOLVER = os.path.join(ROOT, "tests", "fixtures", "private_resolver.sh")
 
 # Where Wine's virtual desktop (1024 x 768) draws the notification area, and
 # the middle of its first icon.
@@ -52,12 +55,51 @@ def run_driver(*args, timeout=30, env=None):
     return r.returncode, r.stdout.decode("utf-8", "replace")
 
 
-class Zepho:
-    """One copy of ZEPHO.exe in a folder of its own, started and ended by the test."""
+def private_resolver_missing():
+    """Why a program cannot get name look-ups of its own here (None: it can):
+    tests/fixtures/private_resolver.sh needs root, unshare and no nscd."""
+    if os.geteuid() != 0:
+        return "needs root"
+    if not shutil.which("unshare") or not shutil.which("ip"):
+        return "needs unshare and ip"
+    if os.path.exists("/run/nscd/socket"):
+        return "nscd answers look-ups from outside"
+    return None
 
-    def __init__(self, ini=None, name="zepho", folder=None, env=None, exe=None):
+
+class PrivateHosts:
+    """A hosts file of the test's own, for copies of the program started with
+    it: the names they look up resolve as its lines say, any other goes to the
+    stand-in name server (tests/fixtures/name_server.py)."""
+
+    def __init__(self, folder, lines=()):
+        self.path = os.path.join(folder, "hosts")
+        self.write(lines)
+
+    def write(self, lines):
+        """Changes what the names resolve to; the next look-up of a running copy
+        reads it (written in place: the copies see this very file)."""
+        text = ("127.0.0.1 localhost\n::1 localhost\n127.0.0.1 %s\n" % socket.gethostname()
+                + "".join(line + "\n" for line in lines))
+        with open(self.path, "w") as f:
+            f.write(text)
+
+
+class Zepho:
+    """One copy of ZEPHO.exe in a folder of its own, started and ended by the test.
+    With `hosts` (PrivateHosts) it looks names up through that file and the
+    stand-in name server; `resolver_options` are the C library's (how long a
+    name the stand-in never answers hangs)."""
+
+    def __init__(self, ini=None, name="zepho", folder=None, env=None, exe=None, hosts=None,
+                 resolver_options=None):
         self.dir = folder or tempfile.mkdtemp(prefix=name + "-", dir=os.environ.get("ZEPHO_E2E_TMP"))
-        self.env = env or wine_env()
+        self.env = dict(env or wine_env())
+        self.hosts = hosts
+        if hosts:
+            self.env["ZEPHO_PRIVATE_HOSTS"] = hosts.path
+            if resolver_options:
+                self.env["ZEPHO_RESOLVER_OPTIONS"] = resolver_options
         self.exe = os.path.join(self.dir, "ZEPHO.exe")
         shutil.copy(exe or EXE, self.exe)
         self.ini_path = os.path.join(self.dir, "ZEPHO.ini")
@@ -68,8 +110,13 @@ class Zepho:
         self.proc = None
 
     def start(self, cwd=None):
-        self.proc = subprocess.Popen([WINE, self.exe], cwd=cwd or self.dir, env=self.env,
-                                     stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        command = [WINE, self.exe]
+        if self.hosts:
+            command = ["bash", PRIVATE_RESOLVER] + command
+        # A session of its own: stop() ends the program and whatever runs it.
+        self.proc = subprocess.Popen(command, cwd=cwd or self.dir, env=self.env,
+                                     stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                                     start_new_session=True)
         return self
 
     def wait_exit(self, timeout=20):
@@ -86,7 +133,10 @@ class Zepho:
 
     def stop(self):
         if self.running():
-            self.proc.kill()
+            try:
+                os.killpg(self.proc.pid, signal.SIGKILL)
+            except ProcessLookupError:
+                pass
             self.proc.wait()
         shutil.rmtree(self.dir, ignore_errors=True)
 
@@ -295,8 +345,8 @@ class E2ETest(unittest.TestCase):
         for z in self.copies:
             z.stop()
 
-    def zepho(self, ini=None):
-        z = Zepho(ini)
+    def zepho(self, ini=None, **kwargs):
+        z = Zepho(ini, **kwargs)
         self.copies.append(z)
         return z
 
@@ -350,15 +400,17 @@ class FaultServer:
 
 
 class Dovecot:
-    """A private Dovecot on 127.0.0.1 (scripts/dovecot.sh). With `tls` (the PEM
-    files of a certificate and its key) it offers STLS on `port` and TLS from
-    the first byte on `tls_port`."""
+    """A private Dovecot on 127.0.0.1 (scripts/dovecot.sh), or on the addresses
+    `listen` ("::1"). With `tls` (the PEM files of a certificate and its key) it
+    offers STLS on `port` and TLS from the first byte on `tls_port`."""
 
-    def __init__(self, user="user", password="secret", tls=None):
+    def __init__(self, user="user", password="secret", tls=None, listen=None):
         self.dir = tempfile.mkdtemp(prefix="zd.", dir="/tmp")
         self.user = user
         # Port 0: the script finds free ports itself and says which it got.
         extra = ["--tls", tls[0], tls[1], "0"] if tls else []
+        if listen:
+            extra += ["--listen", listen]
         out = subprocess.run(["bash", os.path.join(ROOT, "scripts", "dovecot.sh"), "start", self.dir,
                               "0", user, password, *extra], check=True, stdout=subprocess.PIPE,
                              timeout=60).stdout.decode()
@@ -403,6 +455,45 @@ class Dovecot:
         subprocess.run(["bash", os.path.join(ROOT, "scripts", "dovecot.sh"), "stop", self.dir],
                        timeout=60)
         shutil.rmtree(self.dir, ignore_errors=True)
+
+
+def free_port():
+    """A port free on 127.0.0.1 and on ::1."""
+    while True:
+        with socket.socket() as s:
+            s.bind(("127.0.0.1", 0))
+            port = s.getsockname()[1]
+        try:
+            with socket.socket(socket.AF_INET6) as s6:
+                s6.bind(("::1", port))
+            return port
+        except OSError:
+            continue
+
+
+class SilentListener:
+    """Accepts connections (the system does) and never says a word: a check that
+    connects here waits for a greeting that never comes."""
+
+    def __init__(self, address, port):
+        self.sock = socket.socket(socket.AF_INET6 if ":" in address else socket.AF_INET)
+        self.sock.bind((address, port))
+        self.sock.listen(8)
+
+    def connections(self):
+        """How many connections came so far."""
+        self.sock.setblocking(False)
+        count = 0
+        while True:
+            try:
+                conn, _ = self.sock.accept()
+            except BlockingIOError:
+                return count
+            conn.close()
+            count += 1
+
+    def stop(self):
+        self.sock.close()
 
 
 def set_mailbox_path(path, env=None):

@@ -35,6 +35,7 @@ GUIDE_MUST_NAME = [
     "PopAddress", "PopAcount", "PopPort", "Apop", "Passwd", "PopTime", "PopUpSetting", "NotPopup",
     "IconChange", "AllIconChange", "RecvDo", "InboxMove", "RetrySearchToNozari", "RecvSleep",
     "AccountTitle", "AccountPath", "LOG", "SettingNumber", "CheckString1", "CheckString1+A",
+    "KnownServer",
     "バージョン情報", "設定", "Corvel操作", "TaskTrayへ", "アイコン化", "ポップアップ", "メールの受信",
     "メールチェック休止", "メールチェック再開", "ZEPHO終了", "今すぐチェック", "チェック結果",
     "ZEPHO - チェック結果", "コピー", "閉じる", "Balloon", "新着メールをバルーンで知らせる",

@@ -148,6 +148,8 @@ class SettingsWindowTest(E2ETest):
             "AccountTitle=\"\"\r\nAccountPath=\"\"\r\n"
             "[NETWORK]\r\nPopAddress=\"127.0.0.1\"\r\nPopAcount=\"user\"\r\nPopPort=%d\r\n"
             "Apop=0\r\nPasswd=%s\r\n"
+            # Written by the check that reached the server: it is known to exist.
+            "KnownServer=\"127.0.0.1\"\r\n"
             "[CHECKADDRESS]\r\nSettingNumber=1\r\nCheckString1=\"From:\"\r\n"
             "CheckString1+A=\" boss@example.jp\"\r\n" % (server.port, stored_password("secret"))))
         self.assertEqual(z.close_box(), 0)

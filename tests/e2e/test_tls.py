@@ -8,7 +8,10 @@ import subprocess
 import tempfile
 import unittest
 
-from harness import WINE, Dovecot, E2ETest, ini_for, run_driver, wait_until, wine_env
+import time
+
+from harness import (WINE, Dovecot, E2ETest, SilentListener, free_port, ini_for, run_driver,
+                     wait_until, wine_env)
 from tls_pki import Pki, fingerprint
 
 CERT_STORE = os.environ.get("ZEPHO_CERT_STORE", "")
@@ -46,6 +49,12 @@ class TlsTest(E2ETest):
         cls.servers = []
         cls.good = cls.server(tls=good)
         cls.good.add(1, MESSAGE)
+        # The server's issuer is to be fetched from a server that never answers.
+        cls.silent = SilentListener("127.0.0.1", free_port())
+        cls.hidden_issuer = cls.server(tls=pki.behind_an_intermediate(
+            "hidden", "localhost",
+            "http://127.0.0.1:%d/zepho-%d-%d.crt" % (cls.silent.sock.getsockname()[1],
+                                                     os.getpid(), int(time.time()))))
         cls.bad = {k: cls.server(tls=v) for k, v in cls.certs.items()}
         cls.bad["untrusted"].add(1, MESSAGE)
         cls.plain = cls.server()
@@ -60,6 +69,7 @@ class TlsTest(E2ETest):
     def tearDownClass(cls):
         for s in cls.servers:
             s.stop()
+        cls.silent.stop()
         cert_store("remove", cls.root)
         shutil.rmtree(cls.folder, ignore_errors=True)
 
@@ -119,6 +129,21 @@ class TlsTest(E2ETest):
                 z.start()
                 self.expect_refusal(z, server, [reason, fingerprint(self.certs[kind][0])])
                 z.stop()
+
+    def test_an_issuer_that_never_comes_costs_only_the_checks_bound(self):
+        # Building the chain fetches the missing issuer, whose server never
+        # answers: the window answers all the while, and the check's bound
+        # ends the wait with what the machine has, which cannot trust it.
+        z = self.zepho(tls_ini(self.hidden_issuer.tls_port, 2)).start()
+        started = time.time()
+        self.assertTrue(wait_until(lambda: run_driver("answers", "ZEPHOApplication", "1000")[0] == 0,
+                                   20))
+        while run_driver("state", BOX)[1].strip() != "visible":
+            self.assertLess(time.time() - started, 30, "no box")
+            self.assertEqual(run_driver("answers", "ZEPHOApplication", "1000")[0], 0,
+                             "no answer within a second, %.1f s in" % (time.time() - started))
+        self.assertGreater(time.time() - started, 8, "the fetch was waited for, boundedly")
+        self.expect_refusal(z, self.hidden_issuer, ["信頼されていません"])
 
     def test_stls_refused_by_the_server(self):
         z = self.zepho(tls_ini(self.plain.port, 1)).start()

@@ -1,8 +1,9 @@
 // Feeds arbitrary server bytes, cut into arbitrary arrivals, to the TLS layer
 // over the toy platform of the unit tests (real record framing). Wherever the
-// arrivals are cut, the outcome must be the one of a single arrival: the same
-// bytes sent, the same plain text, the same end; the platform only ever sees
-// whole records, and nothing comes out after a failure.
+// arrivals are cut, and whether the certificate's verdict comes at once or
+// only after the last byte, the outcome must be the one of a single arrival:
+// the same bytes sent, the same plain text, the same end; the platform only
+// ever sees whole records, and nothing comes out after a failure.
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <algorithm>
@@ -25,6 +26,20 @@ struct Outcome {
   std::string sent, plain;
   int established = 0;
   std::optional<zepho::TlsFailure::Reason> failure;
+  bool verifying = false;
+
+  void Add(const zepho::TlsClient::Output& out) {
+    if (failure) {
+      Require(out.send.empty() && out.plain.empty() && !out.established && !out.failure &&
+              !out.verifying);
+      return;
+    }
+    sent += out.send;
+    plain += out.plain;
+    established += out.established;
+    verifying = verifying || out.verifying;
+    if (out.failure) failure = out.failure->reason;
+  }
 };
 
 // Checks that every record given to Decrypt is whole.
@@ -40,29 +55,28 @@ class CheckedPort : public zepho::testing::ToyTlsPort {
 };
 
 Outcome Play(const std::string& server, const std::vector<std::size_t>& cuts, bool pin,
-             zepho::CertVerdict verdict) {
+             zepho::CertVerdict verdict, bool verdict_at_end) {
   CheckedPort port;
   port.verdict = verdict;
   zepho::TlsClient tls(port);
   Outcome o;
   std::optional<zepho::Sha256Digest> pinned;
   if (pin) pinned = zepho::Sha256(port.certificate);
-  o.sent = tls.Start("pop.example.jp", pinned).send;
+  const auto deliver = [&] {
+    if (!o.verifying) return;
+    o.verifying = false;
+    o.Add(tls.OnVerdict(port.verdict, port.Detail()));
+  };
+  o.Add(tls.Start(zepho::TlsPeerOf(zepho::ParseServerAddress("pop.example.jp")), pinned));
   std::size_t at = 0;
   for (std::size_t i = 0; i <= cuts.size(); ++i) {
     const std::size_t end = i < cuts.size() ? cuts[i] : server.size();
-    const zepho::TlsClient::Output out = tls.OnReceived(std::string_view(server).substr(at, end - at));
+    o.Add(tls.OnReceived(std::string_view(server).substr(at, end - at)));
     at = end;
-    if (o.failure) {
-      Require(out.send.empty() && out.plain.empty() && !out.established && !out.failure);
-      continue;
-    }
-    o.sent += out.send;
-    o.plain += out.plain;
-    o.established += out.established;
-    if (out.failure) o.failure = out.failure->reason;
+    if (!verdict_at_end) deliver();
     Require(tls.pending() <= server.size());
   }
+  deliver();
   Require(o.established <= 1);
   return o;
 }
@@ -83,8 +97,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   for (std::size_t& c : cuts) c = positions.ConsumeIntegralInRange<std::size_t>(0, server.size());
   std::sort(cuts.begin(), cuts.end());
 
-  const Outcome whole = Play(server, {}, flags & 2, verdict);
-  const Outcome split = Play(server, cuts, flags & 2, verdict);
+  const Outcome whole = Play(server, {}, flags & 2, verdict, false);
+  // What comes while the check runs is kept up to a bound: beyond it a late
+  // verdict rightly finds a flood.
+  const bool late = (flags & 0x80) && server.size() <= zepho::kMaxHandshakeBytes;
+  const Outcome split = Play(server, cuts, flags & 2, verdict, late);
   Require(whole.established == split.established);
   Require(whole.failure == split.failure);
   if (!whole.failure) {

@@ -94,6 +94,11 @@ struct FakeShell : CycleShell, CycleTimers, TrayIconView, CycleNotices {
   LocalTime LocalTimeNow() override { return now; }
   void CheckReported() override { ++reports; }
   int reports = 0;
+  // The tip, apart from the events: it follows every connection.
+  void SetOffline(bool offline) override { offline_tip = offline; }
+  void NoteServerReached() override { ++reached; }
+  bool offline_tip = false;
+  int reached = 0;
   void InfoBox(Notice n) override {
     events.push_back(std::string("info ") + NameOf(n));
     timeout_timer_at_box = timeout_timer;
@@ -113,7 +118,7 @@ struct FakeShell : CycleShell, CycleTimers, TrayIconView, CycleNotices {
     events.push_back(search_again ? "popup afresh" : "popup");
   }
   bool CompanionBusy() override { return companion_busy; }
-  std::function<void()> on_prompt;
+  std::function<void()> on_prompt;  // run while the prompt is up
   std::optional<std::string> ShowPasswordPrompt() override {
     events.push_back("prompt");
     if (on_prompt) on_prompt();
@@ -135,15 +140,18 @@ struct FakeShell : CycleShell, CycleTimers, TrayIconView, CycleNotices {
       case ProgramMessage::StartCheck: return "start";
       case ProgramMessage::EndCheck: return "end";
       case ProgramMessage::Socket: return "socket";
+      case ProgramMessage::Lookup: return "lookup";
+      case ProgramMessage::CertificateChecked: return "certificate";
+      case ProgramMessage::NetworkChanged: return "network";
     }
     return "?";
   }
 };
 
 struct FakeConnection : Connection {
-  OpenResult result = OpenResult::Ok;
+  std::optional<OpenFailure> result;  // known at once; nullopt: under way
   std::vector<std::string> calls;
-  OpenResult Open(const std::string& host, std::int32_t port) override {
+  std::optional<OpenFailure> Open(const std::string& host, std::int32_t port) override {
     calls.push_back("open " + host + ":" + std::to_string(port));
     return result;
   }
@@ -186,6 +194,13 @@ struct FakeSources : CycleSources {
     ++saves;
     if (save_fails) throw SettingsWriteError(L"C:\\ZEPHO\\ZEPHO.ini");
   }
+  std::string LoadKnownServer() override { return known_server; }
+  void SaveKnownServer(const std::string& server) override {
+    known_server = server;
+    ++known_saves;
+  }
+  std::string known_server;  // as kept in the settings file
+  int known_saves = 0;
   int log_closes = 0;
   int saves = 0;
   bool save_fails = false;
@@ -286,22 +301,87 @@ TEST_F(CycleTest, StartupGoesToTrayOrSettings) {
   EXPECT_EQ(shell.events, std::vector<std::string>{"post tray TRAY_SHOW_SETTINGS"});
 }
 
-TEST_F(CycleTest, FailedConnectionShowsItsMessageEndsAndOpensSettings) {
-  struct Case { Connection::OpenResult r; Notice n; };
-  const Case cases[] = {{Connection::OpenResult::SocketFailed, Notice::SocketCreateFailed},
-                        {Connection::OpenResult::NoAddress, Notice::AddressFailed},
-                        {Connection::OpenResult::ConnectFailed, Notice::ConnectFailed}};
+OpenFailure Failure(OpenFailure::Kind kind, LookupOutcome::Status lookup = {}, int error = 0) {
+  OpenFailure f;
+  f.kind = kind;
+  f.lookup = lookup;
+  f.error = error;
+  return f;
+}
+
+// A connection that could not be opened, told at once or when its look-up or
+// connects are over: a box for what the user may mend, then the settings
+// window; connects that went out and failed end the check quietly.
+TEST_F(CycleTest, FailedOpenShowsItsMessageEndsAndOpensSettings) {
+  using K = OpenFailure::Kind;
+  using S = LookupOutcome::Status;
+  struct Case {
+    OpenFailure failure;
+    std::vector<std::string> events;
+    std::string log;
+  };
+  const Case cases[] = {
+      {Failure(K::SocketFailed, {}, 10047), {"info SocketCreateFailed", "tray Normal", "settings"},
+       "CONNECT FAILED: no socket (10047)\r\n"},
+      {Failure(K::NoAddress), {"info AddressFailed", "tray Normal", "settings"},
+       "NO ADDRESS: not a server name\r\n"},
+      {Failure(K::NoAddress, S::NoSuchName, 11001), {"info AddressFailed", "tray Normal", "settings"},
+       "NO ADDRESS: no such name (11001)\r\n"},
+      {Failure(K::NoAddress, S::TimedOut), {"info AddressFailed", "tray Normal", "settings"},
+       "NO ADDRESS: look-up timed out\r\n"},
+      {Failure(K::ConnectFailed, {}, 10051), {"info ConnectFailed", "tray Normal", "settings"},
+       "CONNECT FAILED: refused on this machine (10051)\r\n"},
+      {Failure(K::Unreachable, {}, 10061), {"post end"}, "CONNECT FAILED (10061)\r\n"},
+  };
   settings.IconChange = 1;
-  for (const Case& c : cases) {
-    shell.events.clear();
-    connection.result = c.r;
-    cycle.StartCheck();
-    // The check ends (its result shown) before the settings window opens.
-    EXPECT_EQ(shell.events, (std::vector<std::string>{std::string("info ") + NameOf(c.n),
-                                                      "tray Normal", "settings"}));
-    EXPECT_EQ(cycle.Waiting(), 1) << "the check ended before the window opened";
-    EXPECT_FALSE(shell.timeout_timer);
+  settings.LOG = 1;
+  for (const bool at_once : {true, false}) {
+    for (const Case& c : cases) {
+      SCOPED_TRACE(std::string(at_once ? "at once: " : "later: ") + c.log);
+      shell.events.clear();
+      sources.log.clear();
+      connection.calls.clear();
+      connection.result = at_once ? std::optional<OpenFailure>(c.failure) : std::nullopt;
+      cycle.StartCheck();
+      if (!at_once) {
+        EXPECT_TRUE(shell.timeout_timer) << "the look-up and the connects count as the greeting's";
+        EXPECT_TRUE(shell.events.empty());
+        cycle.OnOpenFailed(c.failure);
+      }
+      // The check ends (its result shown) before the settings window opens.
+      EXPECT_EQ(shell.events, c.events);
+      EXPECT_EQ(sources.log, c.log);
+      EXPECT_FALSE(shell.timeout_timer);
+      EXPECT_FALSE(shell.check_bound);
+      EXPECT_FALSE(shell.timeout_timer_at_box) << "no reply timer under the box";
+      EXPECT_EQ(connection.calls[0], "open 127.0.0.1:110");
+      if (c.events[0] == "post end") {
+        EXPECT_EQ(cycle.phase(), CheckPhase::Ending);
+        cycle.EndCheck();
+      }
+      EXPECT_EQ(cycle.Waiting(), 1) << "the check ended before the window opened";
+      // An outcome that comes after the end is not the check's.
+      shell.events.clear();
+      cycle.OnOpenFailed(c.failure);
+      cycle.OnConnected();
+      EXPECT_TRUE(shell.events.empty());
+      EXPECT_EQ(cycle.phase(), CheckPhase::Waiting);
+    }
   }
+}
+
+// The look-up and the connects are bounded by the greeting's time-out too.
+TEST_F(CycleTest, AnOpenThatNeverEndsTimesOut) {
+  cycle.StartCheck();
+  for (int i = 0; i < kTimeoutTicks; ++i) cycle.Timer2Timer();
+  EXPECT_EQ(shell.events, std::vector<std::string>{"post end"});
+  EXPECT_EQ(connection.calls.back(), "close") << "the open under way is let go";
+  cycle.EndCheck();
+  shell.events.clear();
+  cycle.OnConnected();  // too late
+  cycle.OnReceived("+OK ready\r\n");
+  EXPECT_TRUE(shell.events.empty());
+  EXPECT_EQ(connection.calls.back(), "close");
 }
 
 TEST_F(CycleTest, TimeoutAfterSevenTicksLogsAndEnds) {
@@ -810,10 +890,18 @@ TEST_F(CycleTest, EveryEndOfACheckIsReported) {
       {"a walk with new mail", [](CheckCycle& c, auto&, auto&) { RunWalk(c, 2, false); },
        CheckOutcome::Done, 2},
       {"no connection", [](CheckCycle& c, FakeConnection& conn, auto&) {
-         conn.result = Connection::OpenResult::ConnectFailed;
+         conn.result = OpenFailure{OpenFailure::Kind::ConnectFailed};
          c.StartCheck();
-         conn.result = Connection::OpenResult::Ok;
+         conn.result.reset();
        }, CheckOutcome::NoConnection, 0},
+      {"a lost network, ended quietly", [](CheckCycle& c, FakeConnection&, auto&) {
+         c.StartCheck();
+         c.OnOpenFailed(OpenFailure{OpenFailure::Kind::Unreachable});
+       }, CheckOutcome::NoConnection, 0},
+      {"going to sleep in the dialogue", [&](CheckCycle& c, auto&, auto&) {
+         to_login(c);
+         c.Suspending();
+       }, CheckOutcome::ConnectionLost, 0},
       {"refused before the greeting", [](CheckCycle& c, auto&, auto&) {
          c.StartCheck();
          c.OnSocketError();
@@ -1055,6 +1143,12 @@ struct TlsCycleTest : CycleTest {
     tls_cycle.StartCheck();
     tls_cycle.OnConnected();
   }
+  // The certificate's check, started by the handshake's end, is over.
+  void Verdict() {
+    ASSERT_TRUE(port.verifying) << "no check was started";
+    port.verifying = false;
+    tls_cycle.OnCertificateChecked(port.verdict, port.Detail());
+  }
   // Everything sent, in order, but the first `skip` sends.
   std::vector<std::string> Sent(std::size_t skip = 0) const {
     std::vector<std::string> out;
@@ -1076,6 +1170,9 @@ TEST_F(TlsCycleTest, ImplicitTlsCheckRunsTheDialogueInsideTls) {
   EXPECT_EQ(Sent(), std::vector<std::string>{kClientHello});
   EXPECT_TRUE(shell.timeout_timer);
   tls_cycle.OnReceived(kFlight + DataRecord("+OK ready\r\n"));
+  EXPECT_EQ(Sent(), (std::vector<std::string>{kClientHello, kClientFinished}))
+      << "the greeting waits for the certificate's check";
+  Verdict();
   EXPECT_EQ(Sent(), (std::vector<std::string>{kClientHello, kClientFinished,
                                               DataRecord("USER user\r\n")}));
   tls_cycle.OnReceived(DataRecord("+OK\r\n"));
@@ -1094,7 +1191,43 @@ TEST_F(TlsCycleTest, ImplicitTlsCheckRunsTheDialogueInsideTls) {
             "+OK ready\r\nUSER user\r\n+OK\r\nPASS ********\r\n+OK\r\nSTAT\r\n+OK 0 0\r\n"
             "QUIT\r\n+OK bye\r\n");
   EXPECT_EQ(port.verified_name, "pop.example.jp");
+  EXPECT_TRUE(port.peer.send_server_name);
   EXPECT_TRUE(shell.tls_failures.empty());
+}
+
+// A server given as an address: no name is sent, and its certificate must
+// list that address; the box names the server as typed.
+TEST_F(TlsCycleTest, AnAddressIsCheckedAsAnAddress) {
+  settings.Tls = kTlsImplicit;
+  settings.PopAddress = "[::1]";
+  Start();
+  EXPECT_EQ(port.peer.name, "::1");
+  EXPECT_FALSE(port.peer.send_server_name);
+  ASSERT_TRUE(port.peer.address);
+  EXPECT_EQ(FormatIpAddress(*port.peer.address), "::1");
+  port.verdict = CertVerdict::NameMismatch;
+  tls_cycle.OnReceived(kFlight);
+  Verdict();
+  EXPECT_EQ(shell.events, (std::vector<std::string>{"tls box [::1] CertNameMismatch", "settings"}));
+}
+
+// The verdict comes from another thread's work, through the queue: one that
+// comes after its check ended belongs to no check.
+TEST_F(TlsCycleTest, ALateVerdictIsDropped) {
+  settings.Tls = kTlsImplicit;
+  Start();
+  tls_cycle.OnReceived(kFlight);
+  ASSERT_TRUE(port.verifying);
+  for (int i = 0; i < kTimeoutTicks; ++i) tls_cycle.Timer2Timer();
+  EXPECT_EQ(shell.events, std::vector<std::string>{"post end"});
+  EXPECT_FALSE(port.verifying) << "the check is let go with the connection";
+  tls_cycle.EndCheck();
+  const std::size_t calls = connection.calls.size();
+  tls_cycle.OnCertificateChecked(CertVerdict::Ok, "");
+  tls_cycle.OnCertificateChecked(CertVerdict::Revoked, "late");
+  EXPECT_EQ(connection.calls.size(), calls);
+  EXPECT_TRUE(shell.tls_failures.empty());
+  EXPECT_EQ(shell.events, std::vector<std::string>{"post end"});
 }
 
 // Over TLS too, each arrival sets the reply timer once: in the handshake, at
@@ -1107,7 +1240,9 @@ TEST_F(TlsCycleTest, EachArrivalSetsTheReplyTimerOnce) {
   const Step steps[] = {
       {hello.substr(0, 4), {}},                                        // part of a record
       {hello.substr(4), {}},                                           // the handshake goes on
-      {Record(0x16, "FINISHED") + DataRecord("+OK ready\r\n"), {true}},  // USER sent
+      {Record(0x16, "FINISHED"), {}},                                  // the check starts
+      {DataRecord("+OK ready\r\n"), {}},                               // kept for after it
+      {"", {true}},                                                    // its verdict: USER sent
       {DataRecord("+O"), {}},                                          // incomplete reply
       {DataRecord("K\r\n"), {true}},                                   // PASS sent
       {DataRecord("+OK\r\n"), {true}},                                 // STAT sent
@@ -1116,7 +1251,10 @@ TEST_F(TlsCycleTest, EachArrivalSetsTheReplyTimerOnce) {
   };
   for (const Step& step : steps) {
     shell.timeout_calls.clear();
-    tls_cycle.OnReceived(step.bytes);
+    if (step.bytes.empty())
+      Verdict();
+    else
+      tls_cycle.OnReceived(step.bytes);
     EXPECT_EQ(shell.timeout_calls, step.calls) << step.bytes;
   }
   EXPECT_EQ(connection.calls.back(), "close");
@@ -1135,6 +1273,7 @@ TEST_F(TlsCycleTest, StlsUpgradesThenLogsIn) {
   EXPECT_TRUE(shell.timeout_timer);
   EXPECT_EQ(tls_cycle.TimeoutTicks, 0);
   tls_cycle.OnReceived(kFlight.substr(7));
+  Verdict();
   const std::vector<std::string> sent = Sent(1);
   ASSERT_EQ(sent.size(), 3u);
   EXPECT_EQ(sent[1], kClientFinished);
@@ -1169,6 +1308,8 @@ TEST_F(TlsCycleTest, RefusalsEndTheCheckWithTheirReasonAndNoPassword) {
        TlsFailure::Reason::StlsRefused, false},
       {"data behind the STLS reply", kTlsStls, CertVerdict::Ok, "",
        {"+OK hi\r\n", "+OK\r\n+OK fake\r\n"}, TlsFailure::Reason::StlsInjected, false},
+      {"revoked", kTlsImplicit, CertVerdict::Revoked, "", {kFlight + DataRecord("+OK hi\r\n")},
+       TlsFailure::Reason::CertRevoked, true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -1181,6 +1322,7 @@ TEST_F(TlsCycleTest, RefusalsEndTheCheckWithTheirReasonAndNoPassword) {
     port.verdict = c.verdict;
     Start();
     for (const std::string& bytes : c.server) tls_cycle.OnReceived(bytes);
+    if (port.verifying) Verdict();
     ASSERT_EQ(shell.tls_failures.size(), 1u);
     EXPECT_EQ(shell.tls_failures[0].reason, c.reason);
     EXPECT_EQ(shell.tls_failures[0].fingerprint, c.fingerprint ? offered : "");
@@ -1225,6 +1367,261 @@ TEST_F(TlsCycleTest, PlainCheckIsUntouchedByTheTlsPort) {
   tls_cycle.OnReceived("+OK hi\r\n");
   EXPECT_EQ(Sent(), std::vector<std::string>{"USER user\r\n"});
   EXPECT_EQ(port.begins, 0);
+}
+
+}  // namespace
+}  // namespace zepho
+
+namespace zepho {
+namespace {
+
+// A lost network is not a wrong setting: failures for a server known to exist
+// end quietly and are tried again soon; one that never resolved is reported.
+struct OutageTest : CycleTest {
+  void SetUp() override {
+    CycleTest::SetUp();
+    settings.PopAddress = "pop.example.jp";
+    settings.PopTime = 3;
+    settings.IconChange = 1;
+  }
+  // A check that starts (when due) and whose open fails so.
+  void FailingCheck(const OpenFailure& f) {
+    shell.events.clear();
+    cycle.StartCheck();
+    cycle.OnOpenFailed(f);
+  }
+  // A check that reaches the server and walks an empty mailbox.
+  void GoodCheck() {
+    cycle.StartCheck();
+    cycle.OnConnected();
+    for (const char* bytes : {"+OK ready\r\n", "+OK\r\n", "+OK\r\n", "+OK 0 0\r\n", "+OK bye\r\n"})
+      cycle.OnReceived(bytes);
+    cycle.EndCheck();
+  }
+  void Start() {
+    cycle.BeginAtStartup();
+    shell.events.clear();
+  }
+};
+
+using K = OpenFailure::Kind;
+using S = LookupOutcome::Status;
+
+TEST_F(OutageTest, QuietFailuresAreRetriedSoonAndASuccessRestoresTheInterval) {
+  sources.known_server = "pop.example.jp";  // it resolved in an earlier run
+  Start();
+  ASSERT_FALSE(cycle.offline());
+  // Retries after 30 s, then every minute, never later than the interval.
+  const int expected_ticks[] = {1, 2, 2, 2};
+  for (const int ticks : expected_ticks) {
+    FailingCheck(Failure(K::NoAddress, S::NoAnswer, 11002));
+    EXPECT_EQ(shell.events, std::vector<std::string>{"post end"}) << "no box, no window";
+    EXPECT_TRUE(cycle.offline());
+    EXPECT_TRUE(shell.offline_tip);
+    shell.events.clear();
+    cycle.EndCheck();
+    EXPECT_TRUE(shell.events.empty()) << "the icon is left as it was: the check learnt nothing";
+    EXPECT_EQ(TicksUntilDue(10), ticks);
+    EXPECT_EQ(shell.events, std::vector<std::string>{"post start"});
+  }
+  // The first success: the normal interval again, and the tip as before.
+  shell.events.clear();
+  GoodCheck();
+  EXPECT_FALSE(cycle.offline());
+  EXPECT_FALSE(shell.offline_tip);
+  EXPECT_GE(shell.reached, 1);
+  shell.events.clear();
+  EXPECT_EQ(TicksUntilDue(10), 6);
+  // With an interval of one minute the retries never wait longer.
+  settings.PopTime = 1;
+  FailingCheck(Failure(K::Unreachable, {}, 10060));
+  cycle.EndCheck();
+  shell.events.clear();
+  EXPECT_EQ(TicksUntilDue(10), 1);
+  FailingCheck(Failure(K::Unreachable, {}, 10060));
+  cycle.EndCheck();
+  shell.events.clear();
+  EXPECT_EQ(TicksUntilDue(10), 2);
+}
+
+// Which failures of a known server are an outage: not being able to look it
+// up or reach it, whatever the code; not this machine's own trouble.
+TEST_F(OutageTest, WhatCountsAsAnOutage) {
+  const struct {
+    OpenFailure failure;
+    bool outage;
+  } cases[] = {
+      {Failure(K::NoAddress, S::NoSuchName, 11001), true},  // a dead network may say so
+      {Failure(K::NoAddress, S::NoAnswer, 11002), true},
+      {Failure(K::NoAddress, S::TimedOut), true},
+      {Failure(K::ConnectFailed, {}, 10051), true},
+      {Failure(K::Unreachable, {}, 10061), true},
+      {Failure(K::NoAddress, S::NotStarted), false},
+      {Failure(K::SocketFailed, {}, 10047), false},
+  };
+  sources.known_server = "pop.example.jp";
+  Start();
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::to_string(static_cast<int>(c.failure.kind)) + " " +
+                 std::to_string(static_cast<int>(c.failure.lookup)));
+    FailingCheck(c.failure);
+    EXPECT_EQ(cycle.offline(), c.outage);
+    EXPECT_EQ(shell.events.back() == "settings", !c.outage);
+    if (c.outage) cycle.EndCheck();
+    EXPECT_EQ(cycle.Waiting(), 1);
+  }
+}
+
+// A name that never resolved is a typing error until it does: today's box
+// and the settings window. Once it resolved (this run, even in a check whose
+// connects then failed), it is known, and kept for the next start.
+TEST_F(OutageTest, ANameThatNeverResolvedStillAsksTheUser) {
+  Start();
+  FailingCheck(Failure(K::NoAddress, S::NoSuchName, 11001));
+  EXPECT_EQ(shell.events, (std::vector<std::string>{"info AddressFailed", "tray Normal", "settings"}));
+  EXPECT_FALSE(cycle.offline());
+  EXPECT_EQ(sources.known_saves, 0);
+  cycle.SettingsCancelled();
+
+  OpenFailure resolved = Failure(K::Unreachable, {}, 10061);
+  resolved.resolved = true;
+  FailingCheck(resolved);
+  EXPECT_TRUE(cycle.offline()) << "it resolved: the server is down or out of reach";
+  EXPECT_EQ(sources.known_server, "pop.example.jp");
+  EXPECT_EQ(sources.known_saves, 1);
+  cycle.EndCheck();
+  FailingCheck(Failure(K::NoAddress, S::NoSuchName, 11001));
+  EXPECT_EQ(shell.events, std::vector<std::string>{"post end"});
+  cycle.EndCheck();
+  GoodCheck();
+  EXPECT_EQ(sources.known_saves, 1) << "written only when it changes";
+
+  // Another server typed in the settings window is not known yet.
+  settings.PopAddress = "pop.exmaple.jp";
+  FailingCheck(Failure(K::NoAddress, S::NoSuchName, 11001));
+  EXPECT_EQ(shell.events, (std::vector<std::string>{"info AddressFailed", "tray Normal", "settings"}));
+  EXPECT_FALSE(cycle.offline());
+  EXPECT_FALSE(shell.offline_tip);
+}
+
+// Windows tells a wake-up twice: one check follows, and the interval restarts
+// from its end.
+TEST_F(OutageTest, AWakeUpBringsOneCheck) {
+  Start();
+  GoodCheck();
+  shell.events.clear();
+  cycle.Timer1Timer();
+  cycle.Resumed();
+  cycle.Resumed();
+  EXPECT_EQ(shell.events, std::vector<std::string>{"post start"});
+  EXPECT_FALSE(shell.check_timer);
+  GoodCheck();
+  shell.events.clear();
+  cycle.Resumed();  // late, still the same wake-up
+  EXPECT_TRUE(shell.events.empty());
+  EXPECT_EQ(TicksUntilDue(10), 6) << "a full interval from the end of that check";
+  // The next sleep and wake-up count again.
+  GoodCheck();
+  shell.events.clear();
+  cycle.Suspending();
+  cycle.Resumed();
+  EXPECT_EQ(shell.events, std::vector<std::string>{"post start"});
+}
+
+// Paused stays paused; nothing starts behind the settings window or the
+// password prompt: the check comes at the first tick after they close.
+TEST_F(OutageTest, AWakeUpWaitsForTheWindowAndNeverEndsAPause) {
+  Start();
+  GoodCheck();
+  shell.events.clear();
+  cycle.K6mStopClick();
+  shell.events.clear();
+  cycle.Resumed();
+  EXPECT_TRUE(shell.events.empty());
+  cycle.K6mStopClick();
+  cycle.Suspending();
+
+  cycle.SettingsShown();
+  shell.events.clear();
+  cycle.Resumed();
+  EXPECT_TRUE(shell.events.empty()) << "nothing behind the settings window";
+  cycle.SettingsCancelled();
+  EXPECT_EQ(TicksUntilDue(10), 1) << "the first tick after it closed";
+  GoodCheck();
+
+  // The prompt's modal loop handles the wake-up: only the prompt's own check comes.
+  cycle.Suspending();
+  settings.Passwd.clear();
+  shell.prompt_types = "typed";
+  shell.on_prompt = [&] { cycle.Resumed(); };
+  shell.events.clear();
+  cycle.OnAskPasswordMessage();
+  EXPECT_EQ(shell.events, (std::vector<std::string>{"prompt", "post start"}));
+  shell.on_prompt = nullptr;
+  GoodCheck();
+  shell.events.clear();
+  EXPECT_EQ(TicksUntilDue(10), 6) << "that check served the wake-up";
+}
+
+// A check under way when the computer goes to sleep ends, quietly; its
+// connection's late events are not its.
+TEST_F(OutageTest, SleepEndsACheckUnderWay) {
+  settings.LOG = 1;
+  Start();
+  cycle.StartCheck();
+  cycle.OnConnected();
+  cycle.OnReceived("+OK ready\r\n");
+  shell.events.clear();
+  cycle.Suspending();
+  EXPECT_EQ(shell.events, std::vector<std::string>{"post end"});
+  EXPECT_EQ(connection.calls.back(), "close");
+  EXPECT_FALSE(shell.timeout_timer);
+  EXPECT_FALSE(shell.check_bound);
+  EXPECT_TRUE(sources.log.ends_with("SUSPEND\r\n"));
+  cycle.OnReceived("+OK\r\n");
+  cycle.EndCheck();
+  EXPECT_EQ(shell.events, std::vector<std::string>{"post end"}) << "no result shown";
+  EXPECT_EQ(cycle.Waiting(), 1);
+  // The wake-up brings the next check.
+  shell.events.clear();
+  cycle.Resumed();
+  EXPECT_EQ(shell.events, std::vector<std::string>{"post start"});
+  // Going to sleep between checks, or with a check due, changes nothing.
+  shell.events.clear();
+  cycle.Suspending();
+  EXPECT_TRUE(shell.events.empty());
+  EXPECT_EQ(cycle.phase(), CheckPhase::Due);
+}
+
+// After a wake-up the retries start again from 30 s; a new address brings a
+// check at once, but only while offline.
+TEST_F(OutageTest, WakeUpsAndNewAddressesHurryTheRetries) {
+  sources.known_server = "pop.example.jp";
+  Start();
+  cycle.NetworkChanged();
+  EXPECT_TRUE(shell.events.empty()) << "online: a new address changes nothing";
+  for (int i = 0; i < 3; ++i) {
+    FailingCheck(Failure(K::NoAddress, S::NoAnswer));
+    cycle.EndCheck();
+  }
+  shell.events.clear();
+  cycle.Suspending();
+  cycle.Resumed();
+  EXPECT_EQ(shell.events, std::vector<std::string>{"post start"});
+  FailingCheck(Failure(K::NoAddress, S::NoAnswer));
+  cycle.EndCheck();
+  shell.events.clear();
+  EXPECT_EQ(TicksUntilDue(10), 1) << "from the shortest delay again";
+  // Offline and waiting: a new address, a check now.
+  FailingCheck(Failure(K::NoAddress, S::NoAnswer));
+  cycle.EndCheck();
+  shell.events.clear();
+  cycle.NetworkChanged();
+  EXPECT_EQ(shell.events, std::vector<std::string>{"post start"});
+  cycle.NetworkChanged();  // the check due serves
+  EXPECT_EQ(shell.events, std::vector<std::string>{"post start"});
+  GoodCheck();
+  EXPECT_FALSE(cycle.offline());
 }
 
 }  // namespace

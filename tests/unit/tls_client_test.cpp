@@ -74,35 +74,58 @@ std::vector<Stream> Streams() {
   };
 }
 
+const TlsPeer kPeer = TlsPeerOf(ParseServerAddress("pop.example.jp"));
+
 struct Result {
   std::string sent, plain;
   int established = 0;
   std::optional<TlsFailure> failure;
   int arrivals_after_failure_with_output = 0;
+  bool verifying = false;  // a verdict is awaited
+  void Add(const TlsClient::Output& out) {
+    if (failure) {
+      if (!out.send.empty() || !out.plain.empty() || out.established) ++arrivals_after_failure_with_output;
+      return;
+    }
+    sent += out.send;
+    plain += out.plain;
+    established += out.established;
+    verifying = verifying || out.verifying;
+    if (out.failure) failure = out.failure;
+  }
 };
 
 using Splitter = std::function<std::vector<std::string>(const std::string&)>;
 
-Result Play(const Stream& s, const Splitter& split, ToyTlsPort& port) {
+// When the certificate's verdict comes: as soon as it is asked for, or only
+// after every byte of the server (which the layer must keep meanwhile).
+enum class Verdict { AtOnce, AfterAllBytes };
+
+Result Play(const Stream& s, const Splitter& split, ToyTlsPort& port,
+            Verdict when = Verdict::AtOnce) {
   port.verdict = s.verdict;
   std::optional<Sha256Digest> pin;
   if (s.pin_the_certificate) pin = Sha256(port.certificate);
   TlsClient tls(port);
   Result r;
-  TlsClient::Output start = tls.Start("pop.example.jp", pin);
-  r.sent += start.send;
+  const auto verdict = [&] {
+    if (!r.verifying) return;
+    r.verifying = false;
+    r.Add(tls.OnVerdict(port.verdict, port.Detail()));
+  };
+  r.Add(tls.Start(kPeer, pin));
   for (const std::string& piece : split(s.server)) {
-    TlsClient::Output out = tls.OnReceived(piece);
-    if (r.failure) {
-      if (!out.send.empty() || !out.plain.empty() || out.established) ++r.arrivals_after_failure_with_output;
-      continue;
-    }
-    r.sent += out.send;
-    r.plain += out.plain;
-    r.established += out.established;
-    if (out.failure) r.failure = out.failure;
-    EXPECT_LE(tls.pending(), kTlsRecordHeaderBytes + kMaxTlsRecordBody + piece.size());
+    r.Add(tls.OnReceived(piece));
+    if (when == Verdict::AtOnce) verdict();
+    // Kept: a record not yet whole, or all that came while the check ran.
+    EXPECT_LE(tls.pending(), (r.verifying ? kMaxHandshakeBytes
+                                          : kTlsRecordHeaderBytes + kMaxTlsRecordBody) +
+                                 piece.size());
   }
+  if (r.verifying) {
+    EXPECT_EQ(port.decrypts, 0) << "nothing is decrypted before the verdict";
+  }
+  verdict();
   return r;
 }
 
@@ -119,10 +142,13 @@ void Expect(const Stream& s, const Result& r) {
 }
 
 TEST(TlsClientStreams, Whole) {
-  for (const Stream& s : Streams()) {
-    SCOPED_TRACE(s.name);
-    ToyTlsPort port;
-    Expect(s, Play(s, [](const std::string& b) { return std::vector<std::string>{b}; }, port));
+  for (const Verdict when : {Verdict::AtOnce, Verdict::AfterAllBytes}) {
+    for (const Stream& s : Streams()) {
+      SCOPED_TRACE(s.name);
+      ToyTlsPort port;
+      Expect(s, Play(s, [](const std::string& b) { return std::vector<std::string>{b}; }, port,
+                     when));
+    }
   }
 }
 
@@ -148,7 +174,7 @@ TEST(TlsClientStreams, ByteByByte) {
       std::vector<std::string> bytes;
       for (char c : b) bytes.emplace_back(1, c);
       return bytes;
-    }, port));
+    }, port, Verdict::AfterAllBytes));
     // Whole records only: the platform never sees a record's fragment.
     EXPECT_LE(port.decrypts, static_cast<int>(s.server.size() / kTlsRecordHeaderBytes));
   }
@@ -157,8 +183,9 @@ TEST(TlsClientStreams, ByteByByte) {
 class TlsClientTest : public ::testing::Test {
  protected:
   void Open(std::optional<Sha256Digest> pin = std::nullopt) {
-    tls.Start("pop.example.jp", pin);
-    const TlsClient::Output out = tls.OnReceived(kServerFlight);
+    tls.Start(kPeer, pin);
+    TlsClient::Output out = tls.OnReceived(kServerFlight);
+    if (out.verifying) out = tls.OnVerdict(port.verdict, port.Detail());
     ASSERT_TRUE(out.established);
   }
   ToyTlsPort port;
@@ -167,8 +194,10 @@ class TlsClientTest : public ::testing::Test {
 
 TEST_F(TlsClientTest, FailedCertificateNamesTheOfferedFingerprintAndServer) {
   port.verdict = CertVerdict::Expired;
-  tls.Start("pop.example.jp", ParseFingerprint(std::string(64, '0')));  // another certificate
-  const TlsClient::Output out = tls.OnReceived(kServerFlight);
+  tls.Start(kPeer, ParseFingerprint(std::string(64, '0')));  // another certificate
+  ASSERT_TRUE(tls.OnReceived(kServerFlight).verifying);
+  EXPECT_EQ(tls.state(), TlsClient::State::Verifying);
+  const TlsClient::Output out = tls.OnVerdict(port.verdict, port.Detail());
   ASSERT_TRUE(out.failure);
   EXPECT_EQ(out.failure->fingerprint, FormatFingerprint(Sha256(port.certificate)));
   EXPECT_EQ(out.failure->detail, "chain says no");
@@ -187,15 +216,69 @@ TEST_F(TlsClientTest, PinnedCertificateSkipsTheCheck) {
 
 TEST_F(TlsClientTest, NoCertificateIsRefused) {
   port.certificate.clear();
-  tls.Start("pop.example.jp", std::nullopt);
+  tls.Start(kPeer, std::nullopt);
   const TlsClient::Output out = tls.OnReceived(kServerFlight);
   ASSERT_TRUE(out.failure);
   EXPECT_EQ(out.failure->reason, Reason::CertUnchecked);
 }
 
+TEST_F(TlsClientTest, ACheckThatCannotStartRefusesTheCertificate) {
+  port.can_verify = false;
+  tls.Start(kPeer, std::nullopt);
+  const TlsClient::Output out = tls.OnReceived(kServerFlight);
+  ASSERT_TRUE(out.failure);
+  EXPECT_FALSE(out.verifying);
+  EXPECT_EQ(out.failure->reason, Reason::CertUnchecked);
+  EXPECT_EQ(out.failure->detail, "no chain engine");
+  EXPECT_EQ(out.failure->fingerprint, FormatFingerprint(Sha256(port.certificate)));
+}
+
+// While the certificate is checked the server may greet (POP3S): its bytes
+// wait, bounded, and a verdict comes only where one is awaited.
+TEST_F(TlsClientTest, BytesWaitForTheVerdict) {
+  EXPECT_FALSE(tls.OnVerdict(CertVerdict::Ok, "").established) << "no check under way";
+  tls.Start(kPeer, std::nullopt);
+  EXPECT_FALSE(tls.OnVerdict(CertVerdict::Ok, "").established) << "in the handshake";
+  ASSERT_TRUE(tls.OnReceived(kServerFlight).verifying);
+  TlsClient::Output out = tls.OnReceived(DataRecord("+OK re"));
+  EXPECT_TRUE(out.plain.empty());
+  out = tls.OnReceived(DataRecord("ady\r\n"));
+  EXPECT_TRUE(out.plain.empty());
+  EXPECT_FALSE(out.failure);
+  out = tls.OnVerdict(CertVerdict::Ok, "");
+  EXPECT_TRUE(out.established);
+  EXPECT_EQ(out.plain, "+OK ready\r\n");
+  EXPECT_FALSE(tls.OnVerdict(CertVerdict::Ok, "").established) << "one verdict only";
+
+  // A flood while the check runs ends the connection.
+  ToyTlsPort flooded_port;
+  TlsClient flooded(flooded_port);
+  flooded.Start(kPeer, std::nullopt);
+  ASSERT_TRUE(flooded.OnReceived(kServerFlight).verifying);
+  const std::string record = DataRecord(std::string(1000, 'x'));
+  std::size_t fed = 0;
+  while (!out.failure && fed <= 2 * kMaxHandshakeBytes) {
+    out = flooded.OnReceived(record);
+    fed += record.size();
+  }
+  ASSERT_TRUE(out.failure);
+  EXPECT_EQ(out.failure->reason, Reason::Protocol);
+  EXPECT_LE(fed, kMaxHandshakeBytes + record.size());
+  EXPECT_FALSE(flooded.OnVerdict(CertVerdict::Ok, "").established);
+
+  // A verdict after the connection was closed changes nothing.
+  ToyTlsPort closed_port;
+  TlsClient closed(closed_port);
+  closed.Start(kPeer, std::nullopt);
+  ASSERT_TRUE(closed.OnReceived(kServerFlight).verifying);
+  EXPECT_EQ(closed.Close(), "");
+  EXPECT_FALSE(closed_port.verifying) << "the check is let go";
+  EXPECT_FALSE(closed.OnVerdict(CertVerdict::Ok, "").established);
+}
+
 TEST_F(TlsClientTest, SystemWithoutTlsCannotStart) {
   port.can_begin = false;
-  const TlsClient::Output out = tls.Start("pop.example.jp", std::nullopt);
+  const TlsClient::Output out = tls.Start(kPeer, std::nullopt);
   ASSERT_TRUE(out.failure);
   EXPECT_EQ(out.failure->reason, Reason::Unavailable);
   EXPECT_TRUE(out.send.empty());
@@ -219,7 +302,7 @@ TEST_F(TlsClientTest, CloseSendsCloseNotifyOnlyWhenOpen) {
 }
 
 TEST_F(TlsClientTest, EndlessHandshakeEnds) {
-  tls.Start("pop.example.jp", std::nullopt);
+  tls.Start(kPeer, std::nullopt);
   const std::string record = Record(0x16, std::string(1000, 'h'));
   std::size_t fed = 0;
   TlsClient::Output out;
@@ -253,6 +336,53 @@ TEST_F(TlsClientTest, FloodOfEmptyRecordsEndsAndACommandResetsTheCount) {
   EXPECT_EQ(out.failure->reason, Reason::Protocol);
   EXPECT_GT(fed, kMaxRawPerReply);
   EXPECT_LE(fed, kMaxRawPerReply + empty.size());
+}
+
+// The peer of what the user typed: SNI for names only, and an address's own
+// bytes for the certificate's IP entries.
+TEST(TlsPeer, NamesAreSentAddressesAreListed) {
+  const TlsPeer name = TlsPeerOf(ParseServerAddress(" POP.example.jp. "));
+  EXPECT_EQ(name.name, "POP.example.jp");
+  EXPECT_TRUE(name.send_server_name);
+  EXPECT_FALSE(name.address);
+  for (const char* typed : {"::1", "[::1]", "0:0::1"}) {
+    const TlsPeer v6 = TlsPeerOf(ParseServerAddress(typed));
+    EXPECT_EQ(v6.name, "::1") << typed;
+    EXPECT_FALSE(v6.send_server_name) << typed;
+    ASSERT_TRUE(v6.address) << typed;
+  }
+  const TlsPeer v4 = TlsPeerOf(ParseServerAddress("127.1"));
+  EXPECT_EQ(v4.name, "127.0.0.1");
+  EXPECT_FALSE(v4.send_server_name);
+  ASSERT_TRUE(v4.address);
+}
+
+TEST(TlsPeer, CertificateListsTheAddressByItsOwnBytes) {
+  using G = std::array<std::uint16_t, 8>;
+  const std::string v4("\x7f\x00\x00\x01", 4);
+  const std::string loop6 = std::string(15, '\0') + "\x01";
+  const std::string mapped = std::string(10, '\0') + "\xff\xff" + v4;
+  const std::string other6 = std::string(15, '\0') + "\x02";
+  const struct {
+    std::vector<std::string> entries;
+    IpAddress address;
+    bool listed;
+  } cases[] = {
+      {{v4}, Ipv4(127, 0, 0, 1), true},
+      {{other6, v4}, Ipv4(127, 0, 0, 1), true},
+      {{loop6}, Ipv6(G{0, 0, 0, 0, 0, 0, 0, 1}), true},
+      {{loop6}, Ipv6(G{0, 0, 0, 0, 0, 0, 0, 1}, 7), true},  // a zone is no part of it
+      {{}, Ipv4(127, 0, 0, 1), false},
+      {{std::string("\x7f\x00\x00\x02", 4)}, Ipv4(127, 0, 0, 1), false},
+      {{mapped}, Ipv4(127, 0, 0, 1), false},  // another length
+      {{v4}, Ipv6(G{0, 0, 0, 0, 0, 0xffff, 0x7f00, 1}), false},
+      {{other6}, Ipv6(G{0, 0, 0, 0, 0, 0, 0, 1}), false},
+      {{v4 + v4}, Ipv4(127, 0, 0, 1), false},  // an entry of a wrong length
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(CertificateListsAddress(c.entries, c.address), c.listed)
+        << FormatIpAddress(c.address) << " among " << c.entries.size();
+  }
 }
 
 }  // namespace

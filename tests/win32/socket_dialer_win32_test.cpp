@@ -155,6 +155,7 @@ TEST_F(DialerTest, FailuresTellTheLastErrorOrTheTimeOut) {
   EXPECT_EQ(Dial(dialer, {kLoop6, kLoop4}, port, elapsed), Result::Failed);
   EXPECT_EQ(dialer.error(), WSAECONNREFUSED);
   EXPECT_FALSE(dialer.timed_out());
+  EXPECT_EQ(dialer.failure(), SocketDialer::Failure::Later) << "refused by the peer";
   EXPECT_LT(elapsed, 1000u);
 
   EXPECT_EQ(Dial(dialer, {}, port, elapsed), Result::Failed) << "no address at all";
@@ -166,8 +167,25 @@ TEST_F(DialerTest, FailuresTellTheLastErrorOrTheTimeOut) {
   SocketDialer patient(window.hwnd(), kSelectMessage, kTimerId, limits);
   EXPECT_EQ(Dial(patient, {kLoop6}, silent.port(), elapsed), Result::Failed);
   EXPECT_TRUE(patient.timed_out());
+  EXPECT_EQ(patient.failure(), SocketDialer::Failure::Later);
   EXPECT_GE(elapsed, 480u);
   EXPECT_LT(elapsed, 2000u);
+}
+
+// Whether anything went out decides how a failed connection is reported: a
+// connect this machine refuses at once (a multicast address: no route) never
+// left it.
+TEST_F(DialerTest, FailuresOnTheSpotAreToldApart) {
+  SocketDialer dialer(window.hwnd(), kSelectMessage, kTimerId);
+  DWORD elapsed;
+  EXPECT_EQ(Dial(dialer, {Ipv4(224, 0, 0, 1)}, 110, elapsed), Result::Failed);
+  EXPECT_EQ(dialer.failure(), SocketDialer::Failure::OnTheSpot);
+  EXPECT_EQ(dialer.error(), WSAENETUNREACH);
+  LoopbackListener server(kLoop4);
+  ASSERT_TRUE(server.ok());
+  // One that goes out and connects after one refused on the spot.
+  EXPECT_EQ(Dial(dialer, {Ipv4(224, 0, 0, 1), kLoop4}, server.port(), elapsed),
+            Result::Connected);
 }
 
 TEST_F(DialerTest, CancelClosesTheAttemptsAndIgnoresWhatFollows) {

@@ -35,9 +35,10 @@ inline std::string DataRecord(std::string_view plain) { return Record(0x17, Xor(
 
 class ToyTlsPort : public TlsPort {
  public:
-  bool Begin(const std::string& server_name, std::string& out, std::string& error) override {
+  bool Begin(const TlsPeer& p, std::string& out, std::string& error) override {
     ++begins;
-    name = server_name;
+    peer = p;
+    name = p.name;
     if (!can_begin) {
       error = "no credentials";
       return false;
@@ -101,16 +102,29 @@ class ToyTlsPort : public TlsPort {
 
   std::string Shutdown() override { return Record(0x15, "\x01\x00"); }
   std::string PeerCertificate() override { return certificate; }
-  CertVerdict VerifyPeer(const std::string& server_name, std::string& detail) override {
+  // The check starts; its verdict is `verdict`, handed over by the test.
+  bool StartVerify(std::string& detail) override {
     ++verifies;
-    verified_name = server_name;
-    detail = verdict == CertVerdict::Ok ? "" : "chain says no";
-    return verdict;
+    verified_name = name;
+    if (!can_verify) {
+      detail = "no chain engine";
+      return false;
+    }
+    verifying = true;
+    return true;
   }
+  // The detail that goes with `verdict`.
+  std::string Detail() const { return verdict == CertVerdict::Ok ? "" : "chain says no"; }
   TlsSessionInfo Info() override { return {"TLS 1.2", "TOY-XOR", "CN=pop.example.jp"}; }
-  void End() override { ++ends; }
+  void End() override {
+    ++ends;
+    verifying = false;
+  }
 
   bool can_begin = true;
+  bool can_verify = true;
+  bool verifying = false;  // a check was started and not ended
+  TlsPeer peer;
   std::string certificate = "toy certificate";
   CertVerdict verdict = CertVerdict::Ok;
   std::string name, verified_name;
