@@ -1,6 +1,6 @@
 #include "app/check_cycle.h"
 
-#include "pop3/server_address.h"
+#include "net/server_address.h"
 
 namespace zepho {
 

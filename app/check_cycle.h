@@ -54,7 +54,7 @@
 #include "pop3/check_report.h"
 #include "pop3/connection.h"
 #include "pop3/pop3_session.h"
-#include "pop3/tls_client.h"
+#include "net/tls_client.h"
 #include "settings/check_list.h"
 #include "settings/settings_file.h"
 

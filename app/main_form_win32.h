@@ -22,7 +22,7 @@
 #include "companion/companion_driver.h"
 #include "companion/window_system_win32.h"
 #include "pop3/socket_transport_win32.h"
-#include "pop3/tls_schannel_win32.h"
+#include "net/tls_schannel_win32.h"
 #include "settings/settings_file.h"
 #include "ui/results_window.h"
 #include "ui/settings_form.h"

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "app/program_messages.h"
-#include "pop3/tls_certificate.h"
+#include "net/tls_certificate.h"
 #include "ui/texts.h"
 #include "winlib/text.h"
 

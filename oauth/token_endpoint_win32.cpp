@@ -7,9 +7,9 @@
 
 #include "oauth/http_message.h"
 #include "oauth/token_request.h"
-#include "pop3/server_address.h"
-#include "pop3/tls_client.h"
-#include "pop3/tls_schannel_win32.h"
+#include "net/server_address.h"
+#include "net/tls_client.h"
+#include "net/tls_schannel_win32.h"
 
 namespace zepho {
 

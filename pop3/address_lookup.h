@@ -3,7 +3,7 @@
 
 #include <vector>
 
-#include "pop3/ip_address.h"
+#include "net/ip_address.h"
 
 namespace zepho {
 

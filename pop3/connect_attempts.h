@@ -14,7 +14,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "pop3/ip_address.h"
+#include "net/ip_address.h"
 
 namespace zepho {
 

@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-#include "pop3/server_address.h"
+#include "net/server_address.h"
 
 namespace zepho {
 

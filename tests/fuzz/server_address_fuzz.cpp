@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "pop3/server_address.h"
+#include "net/server_address.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string_view typed(reinterpret_cast<const char*>(data), size);

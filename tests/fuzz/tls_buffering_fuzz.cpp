@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "../unit/fakes/toy_tls_port.h"
-#include "pop3/tls_client.h"
+#include "net/tls_client.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "pop3/tls_certificate.h"
+#include "net/tls_certificate.h"
 
 namespace zepho {
 namespace {

@@ -6,7 +6,7 @@
 // Wine's revocation results are not trusted beyond one check: each check here
 // starts with the results Wine keeps removed, and uses certificates and CRL
 // URLs made for this run.
-#include "pop3/certificate_check_win32.h"
+#include "net/certificate_check_win32.h"
 
 #include <gtest/gtest.h>
 
@@ -15,7 +15,7 @@
 
 #include "crl_server.h"
 #include "pop3/socket_transport_win32.h"
-#include "pop3/tls_certificate.h"
+#include "net/tls_certificate.h"
 #include "test_certificates.h"
 
 namespace zepho {

@@ -1,6 +1,6 @@
 // The address forms of the core against the platform's own readers and writer:
 // inet_addr (what the program used before), inet_pton and inet_ntop.
-#include "pop3/ip_address.h"
+#include "net/ip_address.h"
 
 #include <winsock2.h>
 #include <ws2tcpip.h>

@@ -7,7 +7,7 @@
 
 #include <cstring>
 
-#include "pop3/ip_address.h"
+#include "net/ip_address.h"
 #include "unit/ip_address_printer.h"
 
 namespace zepho::test {

@@ -1,13 +1,13 @@
 // The SChannel adapter without a peer: what it sends first, what it makes of a
 // server's refusal, and that nothing works on a connection it does not have.
 // Whole handshakes against a real server are in tests/e2e/test_tls.py.
-#include "pop3/tls_schannel_win32.h"
+#include "net/tls_schannel_win32.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 
-#include "pop3/tls_certificate.h"
+#include "net/tls_certificate.h"
 
 namespace zepho {
 namespace {

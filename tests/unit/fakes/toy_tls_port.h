@@ -11,7 +11,7 @@
 #include <string>
 #include <string_view>
 
-#include "pop3/tls_port.h"
+#include "net/tls_port.h"
 
 namespace zepho::testing {
 

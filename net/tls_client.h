@@ -9,8 +9,8 @@
 #include <string>
 #include <string_view>
 
-#include "pop3/tls_certificate.h"
-#include "pop3/tls_port.h"
+#include "net/tls_certificate.h"
+#include "net/tls_port.h"
 
 namespace zepho {
 

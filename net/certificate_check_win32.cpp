@@ -1,6 +1,6 @@
 // The retrieval time-out of CERT_CHAIN_PARA is among its extra fields.
 #define CERT_CHAIN_PARA_HAS_EXTRA_FIELDS
-#include "pop3/certificate_check_win32.h"
+#include "net/certificate_check_win32.h"
 
 #include <process.h>
 
@@ -8,7 +8,7 @@
 #include <cstdio>
 #include <vector>
 
-#include "pop3/tls_certificate.h"
+#include "net/tls_certificate.h"
 #include "winlib/text.h"
 
 namespace zepho {

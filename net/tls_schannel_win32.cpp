@@ -1,4 +1,4 @@
-#include "pop3/tls_schannel_win32.h"
+#include "net/tls_schannel_win32.h"
 
 #include <schannel.h>
 

@@ -11,8 +11,8 @@
 #include <optional>
 #include <string>
 
-#include "pop3/certificate_check_win32.h"
-#include "pop3/tls_port.h"
+#include "net/certificate_check_win32.h"
+#include "net/tls_port.h"
 
 namespace zepho {
 

@@ -1,4 +1,4 @@
-#include "pop3/tls_certificate.h"
+#include "net/tls_certificate.h"
 
 #include "common/one_line.h"
 

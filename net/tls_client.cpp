@@ -1,4 +1,4 @@
-#include "pop3/tls_client.h"
+#include "net/tls_client.h"
 
 #include "common/one_line.h"
 

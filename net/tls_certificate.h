@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "common/sha256.h"
-#include "pop3/server_address.h"
-#include "pop3/tls_port.h"
+#include "net/server_address.h"
+#include "net/tls_port.h"
 
 namespace zepho {
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "pop3/ip_address.h"
+#include "net/ip_address.h"
 
 namespace zepho {
 

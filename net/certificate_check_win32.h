@@ -22,7 +22,7 @@
 #include <optional>
 #include <string>
 
-#include "pop3/tls_port.h"
+#include "net/tls_port.h"
 
 namespace zepho {
 

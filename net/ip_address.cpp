@@ -1,4 +1,4 @@
-#include "pop3/ip_address.h"
+#include "net/ip_address.h"
 
 #include <cstdio>
 
