@@ -457,28 +457,15 @@ class Dovecot:
         shutil.rmtree(self.dir, ignore_errors=True)
 
 
-def free_port():
-    """A port free on 127.0.0.1 and on ::1."""
-    while True:
-        with socket.socket() as s:
-            s.bind(("127.0.0.1", 0))
-            port = s.getsockname()[1]
-        try:
-            with socket.socket(socket.AF_INET6) as s6:
-                s6.bind(("::1", port))
-            return port
-        except OSError:
-            continue
-
-
 class SilentListener:
     """Accepts connections (the system does) and never says a word: a check that
     connects here waits for a greeting that never comes."""
 
-    def __init__(self, address, port):
+    def __init__(self, address, port=0):
         self.sock = socket.socket(socket.AF_INET6 if ":" in address else socket.AF_INET)
-        self.sock.bind((address, port))
+        self.sock.bind((address, port))  # 0: a free port, told by .port
         self.sock.listen(8)
+        self.port = self.sock.getsockname()[1]
 
     def connections(self):
         """How many connections came so far."""

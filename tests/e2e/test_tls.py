@@ -10,7 +10,7 @@ import unittest
 
 import time
 
-from harness import (WINE, Dovecot, E2ETest, SilentListener, free_port, ini_for, run_driver,
+from harness import (WINE, Dovecot, E2ETest, SilentListener, ini_for, run_driver,
                      wait_until, wine_env)
 from tls_pki import Pki, fingerprint
 
@@ -50,10 +50,10 @@ class TlsTest(E2ETest):
         cls.good = cls.server(tls=good)
         cls.good.add(1, MESSAGE)
         # The server's issuer is to be fetched from a server that never answers.
-        cls.silent = SilentListener("127.0.0.1", free_port())
+        cls.silent = SilentListener("127.0.0.1")
         cls.hidden_issuer = cls.server(tls=pki.behind_an_intermediate(
             "hidden", "localhost",
-            "http://127.0.0.1:%d/zepho-%d-%d.crt" % (cls.silent.sock.getsockname()[1],
+            "http://127.0.0.1:%d/zepho-%d-%d.crt" % (cls.silent.port,
                                                      os.getpid(), int(time.time()))))
         cls.bad = {k: cls.server(tls=v) for k, v in cls.certs.items()}
         cls.bad["untrusted"].add(1, MESSAGE)
